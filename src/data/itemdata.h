@@ -1,0 +1,54 @@
+#ifndef ITEMDATA_H
+#define ITEMDATA_H
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class DmmData;
+
+// Running statistics of one quantity of an item, in the base unit.
+struct ItemStatistic
+{
+    int count = 0;
+    double average = 0.0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double total = 0.0;
+};
+
+// A measurement item: a name, a kind, the readings it owns and four running statistics
+// (index = channel: 0 temperature, 1 humidity, 2 dew point, 3 wet bulb).
+class ItemData : public QObject
+{
+    Q_OBJECT
+public:
+    enum DataType { LiveRoot = 0, Measure = 1, Import = 2, Store = 3 };
+
+    ItemData(const QString &name, DataType type, QObject *parent = nullptr);
+    ~ItemData() override;
+
+    QString getName() const { return name; }
+    void setName(const QString &newName) { name = newName; }
+    DataType getType() const { return type; }
+
+    // The item owns the reading from now on; the statistics are not touched.
+    void appendData(DmmData *data);
+    // A shared copy; the caller must not delete the readings.
+    QList<DmmData *> getDataList() const { return dataList; }
+    int count() const { return dataList.size(); }
+    ItemStatistic *getStatistic(int channel) const;
+
+    // Deletes every reading and resets the four statistics.
+    void clearData();
+
+private:
+    QString name;
+    QList<DmmData *> dataList;
+    QList<ItemStatistic *> statistics;
+    DataType type;
+};
+
+Q_DECLARE_METATYPE(ItemData *)
+
+#endif // ITEMDATA_H

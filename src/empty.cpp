@@ -1,0 +1,1 @@
+// An empty translation unit for a part that has no sources yet.

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+# Options: --sanitize builds into build-sanitize with AddressSanitizer, UBSan and LSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+dir=build
+flags=()
+if [ "${1:-}" = --sanitize ]; then
+    dir=build-sanitize
+    flags=(-DMETER_SANITIZE=ON -DMETER_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+fi
+scripts/setup.sh test
+cmake -S . -B "$dir" "${flags[@]}" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
+cd "$dir"
+ctest --output-on-failure -j"$(nproc)"
