@@ -1,0 +1,4 @@
+#include "meterlog.h"
+
+Q_LOGGING_CATEGORY(lcMeter, "meter", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcReading, "meter.reading", QtWarningMsg)
