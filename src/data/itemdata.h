@@ -37,12 +37,20 @@ public:
     // A shared copy; the caller must not delete the readings.
     QList<DmmData *> getDataList() const { return dataList; }
     int count() const { return dataList.size(); }
+    // The statistics of channel 0..3, which the caller may update; null for any other channel.
     ItemStatistic *getStatistic(int channel) const;
+
+    // Folds one reading into the four statistics: the first reading folded sets minimum and
+    // maximum, every reading then counts, widens minimum / maximum and adds to the total.
+    // Values are taken unconverted, in the base unit.
+    void foldStatistics(const DmmData *reading);
 
     // Deletes every reading and resets the four statistics.
     void clearData();
 
 private:
+    Q_DISABLE_COPY(ItemData)
+
     QString name;
     QList<DmmData *> dataList;
     QList<ItemStatistic *> statistics;

@@ -1,0 +1,55 @@
+#ifndef DATAMODEL_H
+#define DATAMODEL_H
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+class DmmData;
+class IMyDmm;
+class Widget;
+
+// The table of the active item's readings, one row per reading. It keeps no text of its own:
+// every cell is converted through the plug-in at the moment it is asked for, so a change of
+// the temperature unit shows at the next repaint. The readings belong to the item; the model
+// only points at them and never deletes one.
+class DataModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        NumberColumn,
+        TimeColumn,
+        TemperatureColumn,
+        HumidityColumn,
+        DewPointColumn,
+        WetBulbColumn,
+        ColumnCount
+    };
+
+    DataModel(Widget *window, QObject *parent);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Forgets every row; the readings themselves are left alone.
+    void clearData();
+    void appendData(DmmData *data);
+    // Appends the readings in one insertion; returns the new row count.
+    int setDataList(const QList<DmmData *> &list);
+
+    // The display text of one cell: an int for the number column, a string for the others.
+    // The value columns are converted through `dmm` (shown unconverted when there is none)
+    // for the unit code `unit` and followed by a blank and `unitText` ("%RH" for humidity).
+    static QVariant cellText(const DmmData *reading, int row, int column, IMyDmm *dmm, int unit,
+                             const QString &unitText);
+
+private:
+    Widget *window;
+    QList<DmmData *> dataList;
+};
+
+#endif // DATAMODEL_H

@@ -1,0 +1,68 @@
+#include "itemdata.h"
+
+#include "dmmdata.h"
+
+namespace {
+constexpr int channelCount = 4;
+}
+
+ItemData::ItemData(const QString &name, DataType type, QObject *parent)
+    : QObject(parent)
+    , name(name)
+    , type(type)
+{
+    statistics.reserve(channelCount);
+    for (int channel = 0; channel < channelCount; ++channel)
+        statistics.append(new ItemStatistic);
+}
+
+ItemData::~ItemData()
+{
+    qDeleteAll(dataList);
+    qDeleteAll(statistics);
+}
+
+void ItemData::appendData(DmmData *data)
+{
+    dataList.append(data);
+}
+
+ItemStatistic *ItemData::getStatistic(int channel) const
+{
+    if (channel < 0 || channel >= statistics.size())
+        return nullptr;
+    return statistics.at(channel);
+}
+
+void ItemData::foldStatistics(const DmmData *reading)
+{
+    if (!reading)
+        return;
+    for (int channel = 0; channel < channelCount; ++channel) {
+        ItemStatistic *s = statistics.at(channel);
+        const double v = reading->value(channel).value;
+        // Keyed on the statistic rather than on the list size, so that the first fold is
+        // recognised even if the caller folds before (or without) appending the reading.
+        if (s->count == 0) {
+            s->minimum = v;
+            s->maximum = v;
+        }
+        ++s->count;
+        if (!(v > s->minimum))
+            s->minimum = v;
+        if (v > s->maximum)
+            s->maximum = v;
+        s->total += v;
+        s->average = s->total / double(s->count);
+    }
+}
+
+void ItemData::clearData()
+{
+    // Swap first so that the item is already empty while the readings are deleted.
+    QList<DmmData *> readings;
+    readings.swap(dataList);
+    qDeleteAll(readings);
+    for (ItemStatistic *s : qAsConst(statistics))
+        *s = ItemStatistic();
+}
