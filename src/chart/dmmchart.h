@@ -1,19 +1,42 @@
 #ifndef DMMCHART_H
 #define DMMCHART_H
 
-// Placeholder with the public operations of the chart widget; replaced by the real widget.
-#include <QDateTime>
+#include "chartline.h"
+#include "chartpoint.h"
+#include "chartscale.h"
+
+#include <QColor>
 #include <QFrame>
 #include <QList>
-#include <QVariant>
+#include <QMutex>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
 
-struct ChartPoint
-{
-    QDateTime time;
-    double value = 0.0;
-    QVariant tag;
-};
+class ChartCurve;
+class QPainter;
+class QTimer;
 
+// Plots one quantity over the sequence of its samples: the value axis auto-scales around
+// zero, the sample axis is labelled with the samples' time stamps, dragging a rectangle
+// right and down zooms into a stretch of samples, and the sample nearest the mouse is read
+// out for 3 seconds.
+//
+// Painting goes through four cached layers (background with axes, curve, zoom rectangle,
+// cursor read-out), so that moving the mouse or dragging only copies pictures. Rebuilding
+// the axes and curve costs about the same for a thousand samples as for millions: ranges
+// and per-column extremes come from each series' value pyramid, not from walking samples.
+//
+// Behaviour chosen where the design leaves it open:
+// - A zoom whose range lies past the end of the series (samples cleared or replaced by
+//   fewer while zoomed) is cancelled at the next full repaint; all samples are shown.
+// - decimals defaults to 1.
+// - A press and release without a drag of at least the platform's start-drag distance is a
+//   plain click: it hides the read-out and leaves the zoom as it is. Only a real drag zooms
+//   (right and down) or cancels the zoom (up or left); a click never reuses the rectangle
+//   of an earlier drag.
+// - Samples whose value is not finite are not drawn and do not count for the scale; the
+//   curve joins the finite samples either side of them.
 class DMMChart : public QFrame
 {
     Q_OBJECT
@@ -21,17 +44,93 @@ public:
     explicit DMMChart(QWidget *parent = nullptr);
     ~DMMChart() override;
 
+    // Takes ownership of the point(s). Repaints unless a zoom is shown or being dragged.
     void addPoint(ChartPoint *point, int line);
     void addPoints(const QList<ChartPoint *> &points, int line);
+    // Deletes every point; the zoom and the cursor are kept.
     void clearPoints();
+    // Writes the chart as last painted, without the frame; false before the first paint.
     bool savePicture(const QString &fileName);
     void setXTitle(const QString &title);
+    // Takes effect at the next resize.
     void setMarginLeft(int px);
     void setMarginBottom(int px);
     void setDecimals(int digits);
 
+    // Read-only state, for the views and tests.
+    int lineCount() const { return lines.size(); }
+    const ChartLine *line(int index) const;
+    const ChartScale &chartScale() const { return scale; }
+    QRect plotArea() const { return plotRect; }
+    bool isZoomed() const { return zoomed; }
+    int visibleFirst() const { return first; }
+    int visibleLast() const { return last; }
+    int cursorSample() const { return cursorIndex; }
+    bool isIndicatorVisible() const { return indicatorVisible; }
+    int decimalDigits() const { return decimals; }
+    QString xAxisTitle() const { return xTitle; }
+
+public slots:
+    void slotTmrIndicatorTimeout();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+    // Sets line->min and line->max from the samples from..to (inclusive, within the series;
+    // from > to when none is visible).
+    virtual void measureLine(ChartLine *line, int from, int to);
+    // Draws count samples of line, starting at sample from, with the curve's vertices. The
+    // painter's pen is already the line's.
+    virtual void drawCurve(QPainter &painter, const ChartLine &line, int from, int count,
+                           const ChartCurve &curve);
+
 private:
-    QList<ChartPoint *> m_points;
+    bool hasSamples() const;
+    int visibleCount(const ChartLine *line) const;
+    void rebuildScale();
+    void drawAxes(QPainter &painter);
+    void drawCurves(QPainter &painter);
+    void drawSelection(QPainter &painter);
+    void drawIndicator(QPainter &painter);
+    int sampleUnderMouse(int mouseX) const;
+    QPoint toPlot(const QPoint &pos) const;
+    void applyZoom();
+
+    int marginLeft = 60;
+    int marginRight = 20;
+    int marginTop = 40;
+    int marginBottom = 40;
+    QRect plotRect;
+    QList<ChartLine *> lines; // owned through the parent tree
+    QPixmap backgroundLayer;
+    QPixmap curveLayer;
+    QPixmap outputLayer;
+    QPixmap selectionLayer;
+    QTimer *indicatorTimer = nullptr;
+    bool axesDirty = true;
+    bool indicatorDirty = false;
+    bool selectionDirty = false;
+    QColor backgroundColor = Qt::white;
+    ChartScale scale; // yMin, yMax, xScale, yScale and the divisions
+    bool indicatorVisible = false;
+    int cursorIndex = -1;
+    bool selecting = false;
+    bool zoomed = false;
+    int first = 0;
+    int last = 0;
+    int selX1 = 0;
+    int selY1 = 0;
+    int selX2 = 0;
+    int selY2 = 0;
+    QMutex mutex;
+    QColor indicatorColor = QColor(0, 100, 250);
+    QString xTitle;
+    int decimals = 1;
+    bool dragged = false; // the pressed mouse left the start-drag distance
 };
 
 #endif // DMMCHART_H
