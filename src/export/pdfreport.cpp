@@ -1,0 +1,255 @@
+#include "pdfreport.h"
+
+#include "meterlog.h"
+
+#include <QAbstractItemModel>
+#include <QFontMetrics>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace {
+const QString stampFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+// Draws a text in its cell. A text wider than the cell (the time column is narrow for a
+// 12-point time in a wide system font) is set in a smaller size so that it stays between
+// its rules instead of running over them.
+void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
+{
+    const QFontMetrics fm = painter.fontMetrics();
+    const int available = cell.width() - fm.averageCharWidth();
+    const int needed = fm.horizontalAdvance(text);
+    if (needed <= available || available <= 0) {
+        painter.drawText(cell, flags, text);
+        return;
+    }
+    const QFont font = painter.font();
+    QFont smaller = font;
+    smaller.setPointSizeF(font.pointSizeF() * available / needed);
+    painter.setFont(smaller);
+    painter.drawText(cell, flags, text);
+    painter.setFont(font);
+}
+} // namespace
+
+int PdfReport::Layout::rowsOnPage(int page) const
+{
+    if (page < 0 || page >= pageCount)
+        return 0;
+    return std::max(0, std::min(rowsPerPage, rowCount - firstRow(page)));
+}
+
+PdfReport::PdfReport(const QAbstractItemModel *model, const QVector<Column> &columns)
+    : m_model(model)
+    , m_columns(columns)
+    , m_clock([] { return QDateTime::currentDateTime(); })
+{
+}
+
+QVector<PdfReport::Column> PdfReport::defaultColumns()
+{
+    return {{QStringLiteral("No."), 2},         {QStringLiteral("Time"), 3},
+            {QStringLiteral("Temperature"), 2}, {QStringLiteral("Humidity"), 2},
+            {QStringLiteral("Dew Point"), 2},   {QStringLiteral("Wet Bulb"), 2}};
+}
+
+PdfReport::Layout PdfReport::computeLayout(int width, int height, int lineHeight, int rowCount,
+                                           const QVector<int> &weights)
+{
+    Layout l;
+    l.width = width;
+    l.height = height;
+    l.margin = width / 20;
+    l.lineHeight = lineHeight;
+    l.rowHeight = std::max(1, 2 * lineHeight);
+    // At least one row per page, so that a tiny page cannot divide by zero or loop forever.
+    l.rowsPerPage = std::max(1, (height - 5 * l.rowHeight) / l.rowHeight);
+    l.rowCount = std::max(0, rowCount);
+    // An empty table still gives one page with its header, so the document is valid.
+    l.pageCount = std::max(1, (l.rowCount + l.rowsPerPage - 1) / l.rowsPerPage);
+
+    int weightSum = 0;
+    for (int weight : weights)
+        weightSum += weight;
+    l.unit = weightSum > 0 ? double(width - 2 * l.margin) / weightSum : 0.0;
+
+    int left = l.margin;
+    for (int weight : weights) {
+        const int w = int(weight * l.unit);
+        l.columnLefts << left;
+        l.columnWidths << w;
+        left += w;
+    }
+    return l;
+}
+
+QString PdfReport::cellText(const QVariant &value)
+{
+    switch (int(value.type())) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return QString::number(value.toInt());
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(stampFormat);
+    default:
+        return value.toString();
+    }
+}
+
+int PdfReport::usedColumns() const
+{
+    const int modelColumns = m_model ? m_model->columnCount() : 0;
+    return std::min(modelColumns, int(m_columns.size()));
+}
+
+PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
+{
+    QVector<int> weights;
+    for (int j = 0; j < usedColumns(); ++j)
+        weights << m_columns.at(j).weight;
+    const QPaintDevice *device = painter.device();
+    return computeLayout(device->width(), device->height(), painter.fontMetrics().height(),
+                         m_model ? m_model->rowCount() : 0, weights);
+}
+
+bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
+{
+    // The row height follows the device's default font, measured before the text font is set.
+    m_layout = layoutFor(painter);
+
+    QFont font = painter.font();
+    font.setPointSize(12);
+    painter.setFont(font);
+    QPen pen = painter.pen();
+    pen.setWidth(2);
+    painter.setPen(pen);
+
+    qCDebug(lcMeter) << "PDF report:" << m_layout.rowCount << "rows on" << m_layout.pageCount
+                     << "pages of" << m_layout.rowsPerPage;
+    for (int page = 0; page < m_layout.pageCount; ++page) {
+        paintPage(painter, m_layout, page);
+        if (m_progress)
+            m_progress(page + 1, m_layout.pageCount);
+        if (page + 1 < m_layout.pageCount && newPage && !newPage())
+            return false;
+    }
+    return true;
+}
+
+void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
+{
+    const QFontMetrics fm = painter.fontMetrics();
+    const int r = l.rowHeight;
+    const int right = l.tableRight();
+    const int columns = l.columnLefts.size();
+    const int n = l.rowsOnPage(page);
+
+    // The stamp is taken for each page, so a long report shows when each page was drawn.
+    const QString stamp = m_clock ? m_clock().toString(stampFormat) : QString();
+    const int stampWidth = fm.horizontalAdvance(stamp);
+    painter.drawText(QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom, stamp);
+
+    const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount);
+    const int numberWidth = fm.horizontalAdvance(number);
+    painter.drawText(QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
+                     Qt::AlignRight | Qt::AlignBottom, number);
+
+    painter.drawLine(l.margin, l.headerTop(), right, l.headerTop());
+    painter.drawLine(l.margin, l.rowTop(0), right, l.rowTop(0));
+
+    const int tableBottom = l.rowTop(n);
+    QVector<QLine> rules;
+    rules.reserve(columns + 1);
+    for (int j = 0; j < columns; ++j) {
+        const int x = l.columnLefts.at(j);
+        rules << QLine(x, l.headerTop(), x, tableBottom);
+        drawCellText(painter, QRect(x, l.headerTop(), l.columnWidths.at(j), r), Qt::AlignCenter,
+                     m_columns.at(j).title);
+    }
+    rules << QLine(right, l.headerTop(), right, tableBottom);
+    painter.drawLines(rules);
+
+    rules.clear();
+    const int first = l.firstRow(page);
+    for (int k = 0; k < n; ++k) {
+        const int y = l.rowTop(k);
+        for (int j = 0; j < columns; ++j) {
+            const QString text = cellText(m_model->index(first + k, j).data(Qt::DisplayRole));
+            drawCellText(painter, QRect(l.columnLefts.at(j), y, l.columnWidths.at(j), r),
+                         Qt::AlignHCenter | Qt::AlignBottom, text);
+        }
+        // One rule across the whole table under every row.
+        rules << QLine(l.margin, y + r, right, y + r);
+    }
+    painter.drawLines(rules);
+}
+
+bool PdfReport::write(QPagedPaintDevice *device)
+{
+    QPainter painter;
+    if (!painter.begin(device)) {
+        m_errorString = tr("The report could not be started.");
+        return false;
+    }
+    const bool painted = paint(painter, [device] { return device->newPage(); });
+    // end() finishes the document; it must run even after a refused page.
+    const bool ended = painter.end();
+    if (!painted || !ended) {
+        m_errorString = tr("The report could not be completed.");
+        return false;
+    }
+    return true;
+}
+
+bool PdfReport::writeFile(const QString &fileName)
+{
+    m_errorString.clear();
+    // Written beside the target and renamed over it at the end, so a failed report neither
+    // leaves a broken file nor destroys an earlier one.
+    QSaveFile file(fileName);
+    // A folder that allows no new files but holds a writable target is still written.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_errorString = file.errorString();
+        qCWarning(lcMeter) << "PDF report: cannot open" << fileName << m_errorString;
+        return false;
+    }
+
+    bool written;
+    {
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setCreator(QCoreApplication::applicationName());
+        written = write(&writer);
+    }
+    if (!written) {
+        file.cancelWriting();
+        qCWarning(lcMeter) << "PDF report: drawing failed for" << fileName << m_errorString;
+        return false;
+    }
+    // commit() flushes and reports any write error met while drawing (a full disk, say).
+    if (!file.commit()) {
+        m_errorString = file.errorString();
+        qCWarning(lcMeter) << "PDF report: cannot complete" << fileName << m_errorString;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,493 @@
+#include "pdfreport.h"
+#include "recordingdevice.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+// A page area like the PDF writer's A4 at its default resolution.
+const int pageWidth = 9921;
+const int pageHeight = 14031;
+const int pageDpi = 1200;
+
+// Rows as the reading table shows them: an integer number, then texts.
+void fillModel(QStandardItemModel &model, int rows)
+{
+    model.clear();
+    model.setColumnCount(6);
+    model.setRowCount(rows);
+    const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
+    for (int row = 0; row < rows; ++row) {
+        model.setData(model.index(row, 0), row + 1);
+        model.setData(model.index(row, 1), start.addSecs(row).toString("yyyy-MM-dd hh:mm:ss"));
+        model.setData(model.index(row, 2), QStringLiteral("%1 ℃").arg(20.0 + row % 50 / 10.0));
+        model.setData(model.index(row, 3), QStringLiteral("%1 %RH").arg(40 + row % 30));
+        model.setData(model.index(row, 4), QStringLiteral("12.3 ℃"));
+        model.setData(model.index(row, 5), QStringLiteral("15.6 ℃"));
+    }
+}
+
+int rowsPerPageOn(QPaintDevice *device)
+{
+    QStandardItemModel model(0, 6);
+    QPainter painter(device);
+    return PdfReport(&model).layoutFor(painter).rowsPerPage;
+}
+
+// Translates every text, as an interface in another language would.
+class EverythingTranslator : public QTranslator
+{
+public:
+    QString translate(const char *, const char *, const char * = nullptr, int = -1) const override
+    {
+        return QStringLiteral("译文");
+    }
+    bool isEmpty() const override { return false; }
+};
+
+bool isVertical(const QLineF &line)
+{
+    return qFuzzyCompare(line.x1(), line.x2()) && !qFuzzyCompare(line.y1(), line.y2());
+}
+
+QString runTool(const QString &tool, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace
+
+class TstPdfReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layout_data();
+    void layout();
+    void pages_data();
+    void pages();
+    void stampTakenPerPage();
+    void cellText_data();
+    void cellText();
+    void cellsAsModelGivesThem();
+    void englishTitlesUnderTranslation();
+    void refusedPageEndsReport();
+    void shortPageOnRaster();
+    void pdfFile();
+    void unwritableFileFails_data();
+    void unwritableFileFails();
+};
+
+void TstPdfReport::layout_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("rowsPerPage");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("lastPageRows");
+
+    // 1000 x 1000 with a 10-unit line: r = 20, R = (1000 - 100) / 20 = 45.
+    QTest::newRow("one row") << 1000 << 1 << 45 << 1 << 1;
+    QTest::newRow("exactly full") << 1000 << 45 << 45 << 1 << 45;
+    QTest::newRow("one more") << 1000 << 46 << 45 << 2 << 1;
+    QTest::newRow("two full") << 1000 << 90 << 45 << 2 << 45;
+    QTest::newRow("two and one") << 1000 << 91 << 45 << 3 << 1;
+    QTest::newRow("remainder drops") << 1019 << 46 << 45 << 2 << 1;
+    // An empty table still makes one page with its header; a tiny page still holds a row.
+    QTest::newRow("empty") << 1000 << 0 << 45 << 1 << 0;
+    QTest::newRow("tiny page") << 50 << 3 << 1 << 3 << 1;
+}
+
+void TstPdfReport::layout()
+{
+    QFETCH(int, height);
+    QFETCH(int, rows);
+    QFETCH(int, rowsPerPage);
+    QFETCH(int, pages);
+    QFETCH(int, lastPageRows);
+
+    const QVector<int> weights {2, 3, 2, 2, 2, 2};
+    const PdfReport::Layout l = PdfReport::computeLayout(1000, height, 10, rows, weights);
+    QCOMPARE(l.margin, 50);
+    QCOMPARE(l.rowHeight, 20);
+    QCOMPARE(l.rowsPerPage, rowsPerPage);
+    QCOMPARE(l.pageCount, pages);
+    QCOMPARE(l.rowsOnPage(pages - 1), lastPageRows);
+    QCOMPARE(l.rowsOnPage(pages), 0);
+    int printed = 0;
+    for (int p = 0; p < pages; ++p)
+        printed += l.rowsOnPage(p);
+    QCOMPARE(printed, rows);
+
+    // Columns follow each other; truncation leaves the last one short of the right edge
+    // by less than one unit per column.
+    QCOMPARE(l.unit, 900.0 / 13);
+    QCOMPARE(l.columnLefts.first(), l.margin);
+    QCOMPARE(l.columnWidths.at(1), int(3 * 900.0 / 13));
+    for (int j = 1; j < weights.size(); ++j)
+        QCOMPARE(l.columnLefts.at(j), l.columnLefts.at(j - 1) + l.columnWidths.at(j - 1));
+    const int end = l.columnLefts.last() + l.columnWidths.last();
+    QVERIFY(end <= l.tableRight() && end > l.tableRight() - weights.size());
+}
+
+void TstPdfReport::pages_data()
+{
+    QTest::addColumn<int>("extraRows"); // beyond the rows of one page
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("lastPageRows");
+
+    QTest::newRow("N = R") << 0 << 1 << -1;
+    QTest::newRow("N = R + 1") << 1 << 2 << 1;
+    QTest::newRow("N = R - 3") << -3 << 1 << -4;
+}
+
+void TstPdfReport::pages()
+{
+    QFETCH(int, extraRows);
+    QFETCH(int, pages);
+    QFETCH(int, lastPageRows);
+
+    RecordingDevice device(pageWidth, pageHeight, pageDpi);
+    const int R = rowsPerPageOn(&device);
+    QVERIFY(R > 10);
+    if (lastPageRows < 0)
+        lastPageRows += R + 1;
+
+    QStandardItemModel model;
+    fillModel(model, R + extraRows);
+    PdfReport report(&model);
+    QVector<QPair<int, int>> progress;
+    report.setProgress([&](int done, int total) { progress.append({done, total}); });
+
+    RecordingEngine &engine = device.engine();
+    QPainter painter(&device);
+    QVERIFY(report.paint(painter, [&] { return ++engine.page, true; }));
+    painter.end();
+
+    const PdfReport::Layout l = report.layout();
+    const int r = l.rowHeight;
+    QCOMPARE(l.rowsPerPage, R);
+    QCOMPARE(l.pageCount, pages);
+    QCOMPARE(engine.page, pages - 1);
+    QCOMPARE(progress.size(), pages);
+    QCOMPARE(progress.last(), qMakePair(pages, pages));
+
+    const QStringList titles {"No.", "Time", "Temperature", "Humidity", "Dew Point", "Wet Bulb"};
+    for (int p = 0; p < pages; ++p) {
+        // The page number keeps its height on every page, a short last page included.
+        const QString number = QStringLiteral("%1/%2").arg(p + 1).arg(pages);
+        const RecordingEngine::Text *t = engine.find(p, number);
+        QVERIFY2(t, qPrintable(number));
+        QVERIFY(t->baseline.y() > l.pageNumberTop() && t->baseline.y() <= l.pageNumberTop() + r);
+        QVERIFY(qAbs(t->baseline.x() + t->width - l.tableRight()) <= 2);
+
+        for (int j = 0; j < titles.size(); ++j) {
+            const RecordingEngine::Text *title = engine.find(p, titles.at(j));
+            QVERIFY2(title, qPrintable(titles.at(j)));
+            const qreal centre = l.columnLefts.at(j) + l.columnWidths.at(j) / 2.0;
+            QVERIFY(qAbs(title->baseline.x() + title->width / 2 - centre) <= 2);
+            QVERIFY(title->baseline.y() > 3 * r && title->baseline.y() <= 4 * r);
+        }
+    }
+
+    // Every header and cell text stays between the rules of its column.
+    for (const RecordingEngine::Text &t : engine.texts) {
+        if (t.baseline.y() <= 3 * r || t.baseline.y() > l.pageNumberTop())
+            continue; // stamp and page number
+        const auto column = std::upper_bound(l.columnLefts.begin(), l.columnLefts.end(),
+                                             t.baseline.x() + t.width / 2)
+            - l.columnLefts.begin() - 1;
+        QVERIFY(column >= 0);
+        QVERIFY2(t.baseline.x() >= l.columnLefts.at(column)
+                     && t.baseline.x() + t.width
+                         <= l.columnLefts.at(column) + l.columnWidths.at(column),
+                 qPrintable(t.text));
+    }
+
+    // The last page's rules end under its last row.
+    const int last = pages - 1;
+    const int n = l.rowsOnPage(last);
+    QCOMPARE(n, lastPageRows);
+    int verticals = 0;
+    int horizontals = 0;
+    qreal lowest = 0;
+    for (const QLineF &line : engine.linesOn(last)) {
+        lowest = qMax(lowest, qMax(line.y1(), line.y2()));
+        if (isVertical(line)) {
+            ++verticals;
+            QCOMPARE(qMin(line.y1(), line.y2()), qreal(3 * r));
+            QCOMPARE(qMax(line.y1(), line.y2()), qreal((n + 4) * r));
+        } else {
+            ++horizontals;
+            QCOMPARE(qMax(line.x1(), line.x2()), qreal(l.tableRight()));
+        }
+    }
+    QCOMPARE(verticals, titles.size() + 1);
+    QCOMPARE(horizontals, 2 + n);
+    QCOMPARE(lowest, qreal((n + 4) * r));
+
+    // The last page starts with the row after the previous pages' rows.
+    const QString firstNumber = QString::number(last * R + 1);
+    const RecordingEngine::Text *cell = engine.find(last, firstNumber);
+    QVERIFY(cell);
+    QVERIFY(cell->baseline.y() > 4 * r && cell->baseline.y() <= 5 * r);
+    QVERIFY(engine.find(last, QString::number(R + extraRows)));
+    QVERIFY(!engine.find(last, QString::number(last * R)));
+}
+
+void TstPdfReport::stampTakenPerPage()
+{
+    RecordingDevice device(pageWidth, pageHeight, pageDpi);
+    const int R = rowsPerPageOn(&device);
+    QStandardItemModel model;
+    fillModel(model, 2 * R + 1);
+
+    PdfReport report(&model);
+    const QDateTime start(QDate(2023, 12, 31), QTime(23, 59, 58));
+    int calls = 0;
+    report.setClock([&] { return start.addSecs(calls++); });
+
+    RecordingEngine &engine = device.engine();
+    QPainter painter(&device);
+    QVERIFY(report.paint(painter, [&] { return ++engine.page, true; }));
+    painter.end();
+
+    const PdfReport::Layout l = report.layout();
+    QCOMPARE(calls, 3);
+    const QStringList expected {"2023-12-31 23:59:58", "2023-12-31 23:59:59",
+                                "2024-01-01 00:00:00"};
+    for (int p = 0; p < 3; ++p) {
+        const RecordingEngine::Text *stamp = engine.find(p, expected.at(p));
+        QVERIFY2(stamp, qPrintable(expected.at(p)));
+        // Ends at the table's right edge, just above the header.
+        QVERIFY(qAbs(stamp->baseline.x() + stamp->width - l.tableRight()) <= 2);
+        QVERIFY(stamp->baseline.y() > 2 * l.rowHeight && stamp->baseline.y() <= 3 * l.rowHeight);
+    }
+}
+
+void TstPdfReport::cellText_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("int") << QVariant(120) << "120";
+    QTest::newRow("unsigned") << QVariant(7u) << "7";
+    QTest::newRow("64-bit") << QVariant(qint64(-5)) << "-5";
+    QTest::newRow("whole double") << QVariant(3.0) << "3";
+    QTest::newRow("char") << QVariant::fromValue(char('A')) << "65";
+    QTest::newRow("string kept") << QVariant(" 21.5 ℃") << " 21.5 ℃";
+    QTest::newRow("numeric string kept") << QVariant("007.50") << "007.50";
+    QTest::newRow("date-time") << QVariant(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)))
+                               << "2024-03-05 14:07:09";
+    QTest::newRow("date") << QVariant(QDate(2024, 3, 5)) << "2024-03-05";
+    QTest::newRow("bool") << QVariant(true) << "true";
+    QTest::newRow("empty") << QVariant() << "";
+}
+
+void TstPdfReport::cellText()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    QCOMPARE(PdfReport::cellText(value), text);
+}
+
+void TstPdfReport::cellsAsModelGivesThem()
+{
+    // A downloaded record shows its number and its minute-precision time as the table does.
+    QStandardItemModel model(2, 6);
+    model.setData(model.index(0, 0), 120);
+    model.setData(model.index(0, 1), "2024-03-05 14:07");
+    model.setData(model.index(0, 2), "77.0 ℉");
+    model.setData(model.index(0, 3), "45.0 %RH");
+    model.setData(model.index(1, 0), 121);
+    model.setData(model.index(1, 1), QDateTime(QDate(2024, 3, 5), QTime(14, 8, 1)));
+
+    RecordingDevice device(pageWidth, pageHeight, pageDpi);
+    PdfReport report(&model);
+    QPainter painter(&device);
+    QVERIFY(report.paint(painter, [] { return true; }));
+    painter.end();
+
+    const RecordingEngine &engine = device.engine();
+    const PdfReport::Layout l = report.layout();
+    const QStringList expected {"120", "2024-03-05 14:07", "77.0 ℉", "45.0 %RH"};
+    for (int j = 0; j < expected.size(); ++j) {
+        const RecordingEngine::Text *t = engine.find(0, expected.at(j));
+        QVERIFY2(t, qPrintable(expected.at(j)));
+        const qreal centre = l.columnLefts.at(j) + l.columnWidths.at(j) / 2.0;
+        QVERIFY(qAbs(t->baseline.x() + t->width / 2 - centre) <= 2);
+        QVERIFY(t->baseline.y() > l.rowTop(0) && t->baseline.y() <= l.rowTop(1));
+    }
+    QVERIFY(engine.find(0, "2024-03-05 14:08:01"));
+}
+
+void TstPdfReport::englishTitlesUnderTranslation()
+{
+    EverythingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+
+    QStandardItemModel model;
+    fillModel(model, 3);
+    model.setHorizontalHeaderLabels({"编号", "时间", "温度", "湿度", "露点", "湿球"});
+    RecordingDevice device(pageWidth, pageHeight, pageDpi);
+    PdfReport report(&model);
+    QPainter painter(&device);
+    QVERIFY(report.paint(painter, [] { return true; }));
+    painter.end();
+    QCoreApplication::removeTranslator(&translator);
+
+    const RecordingEngine &engine = device.engine();
+    const QStringList titles {"No.", "Time", "Temperature", "Humidity", "Dew Point", "Wet Bulb"};
+    for (const QString &title : titles)
+        QVERIFY2(engine.find(0, title), qPrintable(title));
+    for (const RecordingEngine::Text &t : engine.texts)
+        QVERIFY2(!t.text.contains(QChar(0x8bd1)) && !t.text.contains("温度"), qPrintable(t.text));
+}
+
+void TstPdfReport::refusedPageEndsReport()
+{
+    RecordingDevice device(pageWidth, pageHeight, pageDpi);
+    const int R = rowsPerPageOn(&device);
+    QStandardItemModel model;
+    fillModel(model, 3 * R);
+
+    PdfReport report(&model);
+    int pagesDone = 0;
+    report.setProgress([&](int done, int) { pagesDone = done; });
+    QPainter painter(&device);
+    QVERIFY(!report.paint(painter, [] { return false; }));
+    painter.end();
+    QCOMPARE(pagesDone, 1);
+    QVERIFY(!device.engine().find(0, QString::number(R + 1)));
+}
+
+void TstPdfReport::shortPageOnRaster()
+{
+    // A4 at 96 dpi; the second page holds a single row.
+    QImage image(794, 1123, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const int R = rowsPerPageOn(&image);
+    QStandardItemModel model;
+    fillModel(model, R + 1);
+
+    QVector<QImage> pages;
+    PdfReport report(&model);
+    QPainter painter(&image);
+    const bool painted = report.paint(painter, [&] {
+        pages << image.copy();
+        painter.fillRect(image.rect(), Qt::white);
+        return true;
+    });
+    painter.end();
+    QVERIFY(painted);
+    pages << image;
+    QCOMPARE(pages.size(), 2);
+
+    const PdfReport::Layout l = report.layout();
+    const int r = l.rowHeight;
+    const QImage &last = pages.at(1);
+    auto dark = [&](const QImage &page, int x, int y) { return qGray(page.pixel(x, y)) < 128; };
+    const int ruleX = l.columnLefts.at(1);
+    QVERIFY(dark(last, ruleX, l.rowTop(0) + r / 2));
+    QVERIFY(!dark(last, ruleX, l.rowTop(1) + r / 2));
+    QVERIFY(dark(pages.at(0), ruleX, l.rowTop(R - 1) + r / 2));
+
+    // The page number is inked at the same height on both pages.
+    for (const QImage &page : pages) {
+        bool inked = false;
+        for (int y = l.pageNumberTop(); y < l.pageNumberTop() + r && !inked; ++y) {
+            for (int x = l.tableRight() - 3 * r; x < l.tableRight() && !inked; ++x)
+                inked = dark(page, x, y);
+        }
+        QVERIFY(inked);
+    }
+}
+
+void TstPdfReport::pdfFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath("report.pdf");
+    QFile old(fileName);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an older file of the same name");
+    old.close();
+
+    QStandardItemModel model;
+    fillModel(model, 60);
+    PdfReport report(&model);
+    QVERIFY2(report.writeFile(fileName), qPrintable(report.errorString()));
+    const int pages = report.layout().pageCount;
+    QVERIFY(pages >= 2);
+
+    QFile written(fileName);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty()
+        || QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("poppler's pdfinfo and pdftotext are not installed");
+
+    const QString info = runTool("pdfinfo", {fileName});
+    QVERIFY(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(pages))));
+    const QRegularExpressionMatch size
+        = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+) pts").match(info);
+    QVERIFY2(size.hasMatch(), qPrintable(info));
+    QCOMPARE(qRound(size.captured(1).toDouble()), 595);
+    QCOMPARE(qRound(size.captured(2).toDouble()), 842);
+
+    const QString text = runTool("pdftotext", {"-layout", fileName, "-"});
+    for (const QString &expected :
+         {QStringLiteral("No."), QStringLiteral("Wet Bulb"), QStringLiteral("Dew Point"),
+          QStringLiteral("1/%1").arg(pages), QStringLiteral("%1/%1").arg(pages),
+          QStringLiteral("2024-03-05 14:07:09"), QStringLiteral("%RH"), QStringLiteral("℃")})
+        QVERIFY2(text.contains(expected), qPrintable(expected));
+}
+
+void TstPdfReport::unwritableFileFails_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::newRow("missing folder") << "no/such/folder/report.pdf";
+    QTest::newRow("folder is a file") << "plain.txt/report.pdf";
+    QTest::newRow("name is a folder") << "sub";
+}
+
+void TstPdfReport::unwritableFileFails()
+{
+    QFETCH(QString, relative);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile plain(dir.filePath("plain.txt"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    const QStringList before = QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+
+    QStandardItemModel model;
+    fillModel(model, 5);
+    PdfReport report(&model);
+    int pagesDone = 0;
+    report.setProgress([&](int done, int) { pagesDone = done; });
+    QVERIFY(!report.writeFile(dir.filePath(relative)));
+    QVERIFY(!report.errorString().isEmpty());
+    QCOMPARE(pagesDone, 0);
+    // Nothing is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+    QVERIFY(QDir(dir.filePath("sub")).isEmpty());
+}
+
+QTEST_MAIN(TstPdfReport)
+#include "tst_pdfreport.moc"
