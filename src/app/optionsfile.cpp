@@ -1,0 +1,164 @@
+#include "optionsfile.h"
+
+#include "meterlog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+namespace {
+
+const QString rootName = QStringLiteral("options");
+
+int parseInt(const QString &text)
+{
+    // Text that is not a base-10 number counts as 0.
+    return text.toInt(nullptr, 10);
+}
+
+QByteArray parseBlob(const QString &text)
+{
+    return QByteArray::fromHex(text.toLatin1());
+}
+
+void applyElement(OptionsFound &found, const QString &name, const QString &text)
+{
+    if (name == QLatin1String("Geometry"))
+        found.geometry = parseBlob(text);
+    else if (name == QLatin1String("State"))
+        found.state = parseBlob(text);
+    else if (name == QLatin1String("SplitterState"))
+        found.splitterState = parseBlob(text);
+    else if (name == QLatin1String("Splitter2State"))
+        found.splitter2State = parseBlob(text);
+    else if (name == QLatin1String("Language"))
+        found.language = text;
+    else if (name == QLatin1String("SamplePoints"))
+        found.samplePoints = parseInt(text);
+    else if (name == QLatin1String("Infinite"))
+        found.infinite = parseInt(text) != 0;
+    else if (name == QLatin1String("SampleRate"))
+        found.sampleRate = parseInt(text);
+    else if (name == QLatin1String("SkipRepeat"))
+        found.skipRepeat = parseInt(text) != 0;
+}
+
+} // namespace
+
+bool OptionsFound::isEmpty() const
+{
+    return !geometry && !state && !splitterState && !splitter2State && !language && !samplePoints
+        && !infinite && !sampleRate && !skipRepeat;
+}
+
+void OptionsFound::applyTo(MeterOptions &options) const
+{
+    if (language)
+        options.Language = *language;
+    if (samplePoints)
+        options.SamplePoints = *samplePoints;
+    if (infinite)
+        options.Infinite = *infinite;
+    if (sampleRate)
+        options.SampleRate = *sampleRate;
+    if (skipRepeat)
+        options.SkipRepeat = *skipRepeat;
+}
+
+QString OptionsFile::defaultPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml");
+}
+
+bool OptionsFile::write(const QString &path, const OptionsRecord &record)
+{
+    // A save file keeps the previous options.xml until the new one is complete, so a crash
+    // or a full disk never leaves a truncated file behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcMeter) << "cannot open" << path << "for writing:" << file.errorString();
+        return false;
+    }
+
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(rootName);
+    const MeterOptions &o = record.options;
+    xml.writeTextElement(QStringLiteral("Geometry"), QString::fromLatin1(record.geometry.toHex()));
+    xml.writeTextElement(QStringLiteral("State"), QString::fromLatin1(record.state.toHex()));
+    xml.writeTextElement(QStringLiteral("SplitterState"),
+                         QString::fromLatin1(record.splitterState.toHex()));
+    xml.writeTextElement(QStringLiteral("Splitter2State"),
+                         QString::fromLatin1(record.splitter2State.toHex()));
+    xml.writeTextElement(QStringLiteral("Language"), o.Language);
+    xml.writeTextElement(QStringLiteral("SamplePoints"), QString::number(o.SamplePoints, 10));
+    xml.writeTextElement(QStringLiteral("Infinite"), QString::number(o.Infinite ? 1 : 0, 10));
+    xml.writeTextElement(QStringLiteral("SampleRate"), QString::number(o.SampleRate, 10));
+    xml.writeTextElement(QStringLiteral("SkipRepeat"), QString::number(o.SkipRepeat ? 1 : 0, 10));
+    xml.writeEndElement();
+    xml.writeEndDocument();
+
+    if (xml.hasError()) {
+        qCWarning(lcMeter) << "writing" << path << "failed:" << file.errorString();
+        file.cancelWriting(); // the temporary file goes, the old options.xml stays
+        return false;
+    }
+    if (!file.commit()) {
+        qCWarning(lcMeter) << "cannot replace" << path << ":" << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+OptionsFound OptionsFile::read(const QString &path)
+{
+    OptionsFound found;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return found;
+
+    // Elements are picked up wherever they sit and whatever the root is called; the first
+    // text of an element is its value, and a later element of the same name wins.
+    QXmlStreamReader xml(&file);
+    QString current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() != rootName)
+                current = xml.name().toString();
+        } else if (xml.isCharacters() && !xml.isWhitespace() && !current.isEmpty()) {
+            applyElement(found, current, xml.text().toString());
+            current.clear();
+        }
+    }
+    if (xml.hasError())
+        qCDebug(lcMeter) << "options file" << path << "read up to an error:" << xml.errorString();
+    return found;
+}
+
+QString OptionsFile::readLanguage(const QString &path)
+{
+    QString language;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return language;
+
+    QXmlStreamReader xml(&file);
+    QString current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() != rootName)
+                current = xml.name().toString();
+        } else if (xml.isCharacters() && !xml.isWhitespace()) {
+            if (current == QLatin1String("Language"))
+                language = xml.text().toString();
+            else
+                current.clear();
+        }
+    }
+    return language;
+}
