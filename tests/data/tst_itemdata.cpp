@@ -26,7 +26,6 @@ private slots:
     void construction();
     void readingsInOrder();
     void clearDeletesReadings();
-    void destructorDeletesReadings();
     void fold_data();
     void fold();
     void foldRestartsAfterClear();
@@ -84,20 +83,6 @@ void TstItemData::clearDeletesReadings()
         QCOMPARE(s->maximum, 0.0);
         QCOMPARE(s->total, 0.0);
     }
-}
-
-void TstItemData::destructorDeletesReadings()
-{
-    int destroyed = 0;
-    {
-        ItemData item(QStringLiteral("Measure2"), ItemData::Measure);
-        for (int i = 0; i < 3; ++i) {
-            DmmData *r = reading(i);
-            connect(r, &QObject::destroyed, [&destroyed] { ++destroyed; });
-            item.appendData(r);
-        }
-    }
-    QCOMPARE(destroyed, 3);
 }
 
 void TstItemData::fold_data()
