@@ -16,16 +16,6 @@ void RecordingEngine::drawTextItem(const QPointF &p, const QTextItem &textItem)
     texts.append({page, p, textItem.width(), textItem.text()});
 }
 
-QVector<RecordingEngine::Text> RecordingEngine::textsOn(int page) const
-{
-    QVector<Text> result;
-    for (const Text &t : texts) {
-        if (t.page == page)
-            result << t;
-    }
-    return result;
-}
-
 QVector<QLineF> RecordingEngine::linesOn(int page) const
 {
     QVector<QLineF> result;

@@ -40,7 +40,6 @@ public:
     QVector<Text> texts;
     QVector<Line> lines;
 
-    QVector<Text> textsOn(int page) const;
     QVector<QLineF> linesOn(int page) const;
     const Text *find(int page, const QString &text) const;
 };
