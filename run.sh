@@ -9,7 +9,7 @@ fi
 scripts/setup.sh build
 [ $headless -eq 1 ] && scripts/setup.sh test
 cmake -S . -B build >/dev/null
-cmake --build build -j"$(nproc)" --target ht-meter simulator
+cmake --build build -j"$(nproc)"
 # The translations and the manual are looked up relative to the working directory.
 cd build/bin
 if [ $headless -eq 1 ]; then
