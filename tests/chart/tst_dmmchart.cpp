@@ -1,0 +1,449 @@
+// Drive the mouse through the window system, as a user's would arrive.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "dmmchart.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLine>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// With the default margins (60, 20, 40, 40) this gives a 600 x 200 plot area at (60, 40).
+const QSize ChartSize(680, 280);
+constexpr int Left = 60;
+constexpr int Top = 40;
+constexpr int Bottom = 239;
+const QRgb Curve = qRgb(250, 150, 0);
+const QRgb Indicator = qRgb(0, 100, 250);
+
+// Counts the rebuilds of the scale and the curve.
+class CountingChart : public DMMChart
+{
+public:
+    using DMMChart::DMMChart;
+    int measured = 0;
+    int drawn = 0;
+
+protected:
+    void measureLine(ChartLine *line, int from, int to) override
+    {
+        ++measured;
+        DMMChart::measureLine(line, from, to);
+    }
+    void drawCurve(QPainter &painter, const ChartLine &line, int from, int count,
+                   const ChartCurve &curve) override
+    {
+        ++drawn;
+        DMMChart::drawCurve(painter, line, from, count, curve);
+    }
+};
+
+ChartPoint *point(int i, double value)
+{
+    auto *p = new ChartPoint;
+    p->time = QDateTime(QDate(2024, 3, 1), QTime(10, 0), Qt::UTC).addSecs(i);
+    p->value = value;
+    p->tag = QStringLiteral("%1 C").arg(value);
+    return p;
+}
+
+// count samples between 20 and 30.
+QList<ChartPoint *> samples(int count, int start = 0)
+{
+    QList<ChartPoint *> points;
+    for (int i = start; i < start + count; ++i)
+        points.append(point(i, 20 + i % 11));
+    return points;
+}
+
+QImage picture(DMMChart &chart)
+{
+    chart.repaint();
+    return chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool isBluish(QRgb c)
+{
+    return qBlue(c) > qRed(c) + 60;
+}
+
+} // namespace
+
+class TestDMMChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyChart();
+    void workedExample();
+    void oneSample();
+    void nonFiniteValues();
+    void badSeriesIndex();
+    void savePicture();
+    void readout_data();
+    void readout();
+    void readoutExpires();
+    void zoom_data();
+    void zoom();
+    void samplesWhileZoomed();
+    void clearedWhileZoomed();
+    void mouseOnlyCopiesLayers();
+
+private:
+    void drag(const QLine &line);
+    std::unique_ptr<CountingChart> chart;
+};
+
+void TestDMMChart::init()
+{
+    chart = std::make_unique<CountingChart>();
+    chart->resize(ChartSize);
+    chart->show();
+    QVERIFY(QTest::qWaitForWindowExposed(chart.get()));
+    QCOMPARE(chart->plotArea(), QRect(Left, Top, 600, 200));
+}
+
+void TestDMMChart::cleanup()
+{
+    chart.reset();
+}
+
+void TestDMMChart::drag(const QLine &line)
+{
+    QTest::mousePress(chart.get(), Qt::LeftButton, {}, line.p1());
+    if (line.p1() != line.p2()) {
+        QTest::mouseMove(chart.get(), (line.p1() + line.p2()) / 2);
+        QTest::mouseMove(chart.get(), line.p2());
+    }
+    QTest::mouseRelease(chart.get(), Qt::LeftButton, {}, line.p2());
+    chart->repaint();
+}
+
+void TestDMMChart::emptyChart()
+{
+    const QImage image = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    QCOMPARE(s.yMin, -1.1);
+    QCOMPARE(s.yMax, 1.1);
+    QCOMPARE(s.xDivs, 0);
+
+    // A dotted zero line at mid-height, and no sample-axis ticks.
+    const int zero = Top + 100;
+    QCOMPARE(s.zeroY(Top, Bottom), zero);
+    int black = 0;
+    for (int x = Left; x < Left + 600; ++x)
+        black += image.pixel(x, zero) == qRgb(0, 0, 0);
+    QVERIFY2(black > 150 && black < 450, qPrintable(QString::number(black)));
+    for (int x = Left; x < Left + 600; ++x)
+        QCOMPARE(image.pixel(x, Bottom + 4), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(Left + 300, Bottom + 1), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(Left - 1, Top + 100 + 30), qRgb(0, 0, 0));
+
+    // The mouse does nothing.
+    drag(QLine(Left + 10, Top + 10, Left + 300, Top + 150));
+    QTest::mouseMove(chart.get(), QPoint(Left + 200, Top + 50));
+    QVERIFY(!chart->isZoomed());
+    QCOMPARE(chart->cursorSample(), -1);
+    QVERIFY(!chart->isIndicatorVisible());
+}
+
+void TestDMMChart::workedExample()
+{
+    chart->addPoints(samples(100), 0);
+    const QImage image = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    QCOMPARE(s.yMin, -1.1);
+    QCOMPARE(s.yMax, 33.0);
+    QCOMPARE(s.yStep, 10.0);
+    QCOMPARE(s.yDivsAbove, 3);
+    QCOMPARE(s.yDivsBelow, 0);
+    QCOMPARE(s.xScale, 6.0);
+    QCOMPARE(s.samplesPerXDiv, 20);
+    QCOMPARE(s.xDivs, 5);
+    QCOMPARE(chart->visibleFirst(), 0);
+    QCOMPARE(chart->visibleLast(), 99);
+    QCOMPARE(chart->line(0)->offsets.size(), 100);
+
+    // Sample-axis ticks every 120 px from the left edge, for the samples 0, 20, ... 80.
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(image.pixel(Left + 120 * i, Bottom + 5), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(Left + 600, Bottom + 5), qRgb(255, 255, 255));
+    // Value-axis ticks at 0, 10, 20, 30.
+    const int zero = s.zeroY(Top, Bottom);
+    for (int j = 0; j <= 3; ++j)
+        QCOMPARE(image.pixel(Left - 5, int(zero - j * s.yDivPixels)), qRgb(0, 0, 0));
+    // The curve's first vertex.
+    QCOMPARE(image.pixel(Left, int(zero - s.yScale * 20)), Curve);
+}
+
+void TestDMMChart::oneSample()
+{
+    chart->addPoint(point(0, 12.5), 0);
+    const QImage image = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    QCOMPARE(s.xScale, 600.0);
+    QCOMPARE(s.samplesPerXDiv, 1);
+    QCOMPARE(s.xDivs, 1);
+    const int y = int(s.zeroY(Top, Bottom) - s.yScale * 12.5);
+    QCOMPARE(image.pixel(Left, y), Curve);
+    int inked = 0;
+    for (int yy = Top; yy <= Bottom; ++yy) {
+        for (int x = Left; x < Left + 600; ++x)
+            inked += image.pixel(x, yy) == Curve;
+    }
+    QCOMPARE(inked, 1);
+}
+
+void TestDMMChart::nonFiniteValues()
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    chart->addPoints({point(0, nan), point(1, 5), point(2, inf), point(3, -inf), point(4, 3)}, 0);
+    const QImage image = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    QCOMPARE(s.yMax, 5.5);
+    QCOMPARE(s.yMin, -1.1);
+    QCOMPARE(s.xScale, 120.0);
+    QVERIFY(std::isfinite(s.yStep) && s.yStep > 0);
+    QVERIFY(s.yDivsAbove > 0 && s.yDivsAbove < 20);
+    // Sample 1 joins sample 4 across the bad values.
+    const int zero = s.zeroY(Top, Bottom);
+    QCOMPARE(image.pixel(Left + 120, int(zero - s.yScale * 5)), Curve);
+    QCOMPARE(image.pixel(Left + 300, int(zero - s.yScale * 4)), Curve);
+    QCOMPARE(image.pixel(Left + 480, int(zero - s.yScale * 3)), Curve);
+    QVERIFY(image.pixel(Left + 10, int(zero - s.yScale * 5)) != Curve);
+}
+
+void TestDMMChart::badSeriesIndex()
+{
+    // Only series 0 exists; points for another are dropped, not leaked or plotted.
+    chart->addPoint(point(0, 1), 1);
+    chart->addPoints(samples(3), -1);
+    QCOMPARE(chart->lineCount(), 1);
+    QCOMPARE(chart->line(0)->points.size(), 0);
+    QCOMPARE(chart->line(0)->color, QColor(250, 150, 0));
+}
+
+void TestDMMChart::savePicture()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    DMMChart hidden;
+    const QString early = dir.filePath("early.png");
+    QVERIFY(!hidden.savePicture(early));
+    QVERIFY(!QFile::exists(early));
+
+    chart->setFrameShape(QFrame::StyledPanel);
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    const QString file = dir.filePath("chart.jpg");
+    QVERIFY(chart->savePicture(file));
+    QImage saved(file);
+    QCOMPARE(saved.size(), ChartSize);
+    QVERIFY(!chart->savePicture(dir.filePath("missing/chart.png")));
+    QVERIFY(!chart->savePicture(dir.filePath("chart.nosuchformat")));
+}
+
+void TestDMMChart::readout_data()
+{
+    QTest::addColumn<int>("sample");
+    QTest::addColumn<bool>("flipped");
+    QTest::newRow("left: text right of the line") << 10 << false;
+    QTest::newRow("middle") << 50 << false;
+    QTest::newRow("right edge: text left of the line") << 99 << true;
+}
+
+void TestDMMChart::readout()
+{
+    QFETCH(int, sample);
+    QFETCH(bool, flipped);
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    const int x = Left + sample * 6;
+    QTest::mouseMove(chart.get(), QPoint(x + 2, Top + 80)); // nearer this sample than the next
+    QCOMPARE(chart->cursorSample(), sample);
+    QVERIFY(chart->isIndicatorVisible());
+    const QImage image = picture(*chart);
+
+    QCOMPARE(image.pixel(x, Top + 50), Indicator);
+    int leftInk = 0;
+    int rightInk = 0;
+    for (int y = 0; y < Top; ++y) {
+        for (int xx = 0; xx < image.width(); ++xx) {
+            if (isBluish(image.pixel(xx, y)))
+                (xx < x ? leftInk : rightInk)++;
+        }
+    }
+    QVERIFY2((flipped ? leftInk : rightInk) > 50, qPrintable(QString::number(leftInk)));
+    QCOMPARE(flipped ? rightInk : leftInk, 0);
+}
+
+void TestDMMChart::readoutExpires()
+{
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    QTest::mouseMove(chart.get(), QPoint(Left + 60, Top + 80));
+    QVERIFY(chart->isIndicatorVisible());
+    auto *timer = chart->findChild<QTimer *>();
+    QVERIFY(timer && timer->isActive() && timer->isSingleShot());
+    QCOMPARE(timer->interval(), 3000);
+    QCOMPARE(picture(*chart).pixel(Left + 60, Top + 50), Indicator);
+
+    // A new sample arriving while the read-out lives keeps it, rescaled.
+    chart->addPoint(point(100, 50), 0);
+    QCOMPARE(picture(*chart).pixel(Left + chart->line(0)->offsets[10], Top + 50), Indicator);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!chart->isIndicatorVisible(), 4000);
+    const QImage image = picture(*chart);
+    for (int x = Left; x < Left + 600; ++x)
+        QVERIFY(image.pixel(x, Top + 50) != Indicator);
+}
+
+void TestDMMChart::zoom_data()
+{
+    // 100 samples, 6 px apart from the plot area's left edge.
+    QTest::addColumn<QVector<QLine>>("drags"); // p1 == p2: a plain click
+    QTest::addColumn<bool>("zoomed");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+
+    const QLine zoomIn(Left + 10, Top + 10, Left + 50, Top + 100); // samples 2 .. 8
+    QTest::newRow("right and down") << QVector<QLine> {zoomIn} << true << 2 << 8;
+    QTest::newRow("dragged past the plot area")
+        << QVector<QLine> {QLine(Left + 500, Top + 10, 679, 279)} << true << 84 << 99;
+    QTest::newRow("covering one sample")
+        << QVector<QLine> {QLine(Left + 10, Top + 10, Left + 14, Top + 100)} << false << 0 << 99;
+    QTest::newRow("left cancels") << QVector<QLine> {zoomIn,
+                                                     QLine(Left + 300, Top + 50, Left + 200,
+                                                           Top + 150)}
+                                  << false << 0 << 99;
+    QTest::newRow("up cancels") << QVector<QLine> {zoomIn,
+                                                   QLine(Left + 100, Top + 150, Left + 300,
+                                                         Top + 50)}
+                                << false << 0 << 99;
+    // 7 samples now 85.7 px apart: 0, 86, 171, 257, ...; 100 .. 300 covers 2 and 3.
+    QTest::newRow("inside a zoom")
+        << QVector<QLine> {zoomIn, QLine(Left + 100, Top + 10, Left + 300, Top + 100)} << true << 4
+        << 5;
+    QTest::newRow("inside a zoom, then cancelled")
+        << QVector<QLine> {zoomIn, QLine(Left + 100, Top + 10, Left + 300, Top + 100),
+                           QLine(Left + 300, Top + 10, Left + 100, Top + 100)}
+        << false << 0 << 99;
+    QTest::newRow("a click keeps the zoom")
+        << QVector<QLine> {zoomIn, QLine(Left + 300, Top + 50, Left + 300, Top + 50)} << true << 2
+        << 8;
+    QTest::newRow("a click after an earlier drag up-left keeps all")
+        << QVector<QLine> {QLine(Left + 300, Top + 150, Left + 100, Top + 50),
+                           QLine(Left + 10, Top + 10, Left + 10, Top + 10)}
+        << false << 0 << 99;
+    QTest::newRow("a jitter keeps the zoom")
+        << QVector<QLine> {zoomIn, QLine(Left + 300, Top + 50, Left + 297, Top + 52)} << true << 2
+        << 8;
+}
+
+void TestDMMChart::zoom()
+{
+    QFETCH(QVector<QLine>, drags);
+    QFETCH(bool, zoomed);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    for (const QLine &line : drags)
+        drag(line);
+    QCOMPARE(chart->isZoomed(), zoomed);
+    QCOMPARE(chart->visibleFirst(), first);
+    QCOMPARE(chart->visibleLast(), last);
+    QCOMPARE(chart->line(0)->offsets.size(), last - first + 1);
+    // The rubber band is gone after the release.
+    const QImage image = picture(*chart);
+    QVERIFY(!chart->isIndicatorVisible());
+    QCOMPARE(image.pixel(Left + 30, Top + 10), qRgb(255, 255, 255));
+}
+
+void TestDMMChart::samplesWhileZoomed()
+{
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    drag(QLine(Left + 10, Top + 10, Left + 50, Top + 100));
+    const int drawn = chart->drawn;
+    chart->addPoint(point(100, 25), 0);
+    chart->addPoints(samples(5, 101), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(chart->drawn, drawn);
+    QCOMPARE(chart->visibleLast(), 8);
+    QCOMPARE(chart->line(0)->points.size(), 106);
+
+    drag(QLine(Left + 300, Top + 150, Left + 100, Top + 50));
+    QCOMPARE(chart->visibleFirst(), 0);
+    QCOMPARE(chart->visibleLast(), 105);
+}
+
+void TestDMMChart::clearedWhileZoomed()
+{
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    drag(QLine(Left + 300, Top + 10, Left + 480, Top + 100)); // samples 50 .. 79
+    QCOMPARE(chart->visibleFirst(), 50);
+    QTest::mouseMove(chart.get(), QPoint(Left + 590, Top + 50));
+    QVERIFY(chart->isIndicatorVisible());
+
+    // Replaced by fewer samples than the zoom reaches: all of them are shown.
+    chart->clearPoints();
+    chart->addPoints(samples(10), 0);
+    const QImage image = picture(*chart);
+    QVERIFY(!chart->isZoomed());
+    QCOMPARE(chart->visibleFirst(), 0);
+    QCOMPARE(chart->visibleLast(), 9);
+    QCOMPARE(chart->chartScale().xScale, 60.0);
+    // The read-out moved to the last sample still there.
+    QCOMPARE(image.pixel(Left + 540, Top + 50), Indicator);
+
+    chart->clearPoints();
+    picture(*chart);
+    QCOMPARE(chart->line(0)->offsets.size(), 0);
+    QCOMPARE(chart->chartScale().xDivs, 0);
+}
+
+void TestDMMChart::mouseOnlyCopiesLayers()
+{
+    chart->addPoints(samples(1000), 0);
+    chart->repaint();
+    const int measured = chart->measured;
+    const int drawn = chart->drawn;
+    for (int x = Left; x < Left + 600; x += 37) {
+        QTest::mouseMove(chart.get(), QPoint(x, Top + 20));
+        chart->repaint();
+    }
+    QTest::mousePress(chart.get(), Qt::LeftButton, {}, QPoint(Left + 100, Top + 20));
+    for (int x = Left + 110; x < Left + 400; x += 41) {
+        QTest::mouseMove(chart.get(), QPoint(x, Top + 120));
+        chart->repaint();
+    }
+    QCOMPARE(chart->measured, measured);
+    QCOMPARE(chart->drawn, drawn);
+
+    QTest::mouseRelease(chart.get(), Qt::LeftButton, {}, QPoint(Left + 400, Top + 120));
+    chart->repaint();
+    QCOMPARE(chart->drawn, drawn + 1);
+    chart->setMarginBottom(10); // stored only
+    chart->setDecimals(3);
+    chart->repaint();
+    QCOMPARE(chart->drawn, drawn + 1);
+    chart->setXTitle("Date Time");
+    chart->repaint();
+    QCOMPARE(chart->drawn, drawn + 2);
+}
+
+QTEST_MAIN(TestDMMChart)
+#include "tst_dmmchart.moc"
