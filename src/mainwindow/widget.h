@@ -2,12 +2,15 @@
 #define WIDGET_H
 
 #include "itemdata.h"
+#include "meteroptions.h"
 
 #include <QDateTime>
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QRect>
 #include <QString>
 
@@ -16,7 +19,7 @@ class DlgSettings;
 class DmmData;
 class IDmm;
 class IMyDmm;
-class QProgressDialog;
+class QAction;
 class QStandardItem;
 class SerialDeviceInf;
 class SerialRS232VirInf;
@@ -29,12 +32,20 @@ class Widget;
 
 // The application's only top-level window. Its members are implemented in one source file
 // per concern: widget.cpp (the shell), livemeasurement.cpp, itemcommands.cpp,
-// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, and the export glue in export/.
+// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, windowsettings.cpp, and the export
+// glue in export/.
 class Widget : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    // One column heading of the PDF report; the report lays out the rectangles.
+    struct ReportColumn
+    {
+        QString name;
+        QRect rect;
+    };
+
     explicit Widget(QWidget *parent = nullptr);
     ~Widget() override;
 
@@ -42,6 +53,18 @@ public:
     IMyDmm *myDmm() const { return m_myDmm; }
     int unitIndex() const { return m_unitIndex; }
     QString unitText() const { return m_unitText; }
+
+    // Plain read access to the window's state, for the other concerns and for tests.
+    IDmm *dmm() const { return m_dmm; }
+    bool isRunning() const { return running; }
+    bool isSampleDue() const { return sampleDue; }
+    int samplingTimerId() const { return m_samplingTimerId; }
+    ItemData *activeItem() const { return m_activeItem; }
+    const MeterOptions &options() const { return m_options; }
+    DataModel *dataModel() const { return m_dataModel; }
+    TvItemModel *itemModel() const { return m_itemModel; }
+    QStandardItem *liveRoot() const { return m_liveRoot; }
+    const QList<ReportColumn> &reportColumns() const { return m_reportColumns; }
 
 signals:
     void updateDowndPos(int, int total);
@@ -108,12 +131,45 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Stops a sampling timer that runs and starts one with the period SampleRate (none when
+    // it is 0), so that exactly one timer feeds sampleDue.
+    void restartSamplingTimer();
+    void stopSamplingTimer();
+    // Ends a running measurement; Start is offered again while the meter is connected.
+    void stopMeasurement();
+    // The item of the "Store Data" row (top-level row 0).
+    ItemData *storeItem() const;
+    // The item commands offered for a row of the tree, in menu order.
+    QList<QAction *> itemActionsFor(const QModelIndex &index) const;
+    // Start-up: Measure1 becomes the active item and the tree's current row.
+    void activateStartupItem();
+    // The options command (windowsettings.cpp).
+    void runOptionsDialog();
+    // The statistics grid's fixed cells (itemviews.cpp).
+    void setupStatisticTable();
+
     Ui::Widget *ui = nullptr;
 
     IDmm *m_dmm = nullptr;
     IMyDmm *m_myDmm = nullptr;
     SerialDeviceInf *m_serialDevice = nullptr;
     SerialRS232VirInf *m_portFinder = nullptr;
+
+    ItemData *m_activeItem = nullptr;
+    bool running = false;
+    DataModel *m_dataModel = nullptr;
+    QIcon m_measureIcon;
+    TvItemModel *m_itemModel = nullptr;
+    QStandardItem *m_liveRoot = nullptr;
+    QList<ReportColumn> m_reportColumns;
+
+    MeterOptions m_options;
+    int m_samplingTimerId = 0;
+    bool sampleDue = false;
+
+    // The download's dialog; it deletes itself when closed, which clears this pointer.
+    QPointer<QProgressDialog> progressDialog;
+    DlgSettings *m_settingsDialog = nullptr;
 
     int m_unitIndex = 0;
     QString m_unitText;
