@@ -56,7 +56,6 @@ private slots:
     void spinBoxesClampAndAcceptZero();
     void okReturnsEditedValues();
     void cancelLeavesValues();
-    void screenshot();
 };
 
 void TestDlgOption::language_data()
@@ -206,18 +205,6 @@ void TestDlgOption::cancelLeavesValues()
     QCOMPARE(options.SamplePoints, before.SamplePoints);
     QCOMPARE(options.Infinite, before.Infinite);
     QCOMPARE(options.SkipRepeat, before.SkipRepeat);
-}
-
-void TestDlgOption::screenshot()
-{
-    const QString dir = qEnvironmentVariable("METER_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        QSKIP("set METER_SCREENSHOT_DIR to write the picture");
-    DlgOption dlg;
-    dlg.setOptions(MeterOptions());
-    dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QVERIFY(dlg.grab().save(dir + QStringLiteral("/options.png")));
 }
 
 QTEST_MAIN(TestDlgOption)
