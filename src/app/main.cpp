@@ -1,9 +1,29 @@
-#include <QCoreApplication>
-#include <cstdio>
+#include "singleinstanceguard.h"
+#include "startup.h"
+#include "widget.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    std::fputs("ht-meter: the main window is not built yet.\n", stderr);
-    return 0;
+    // Checked before the application object exists: a second copy leaves silently.
+    SingleInstanceGuard guard(QStringLiteral("VOXKey"), QStringLiteral("HT905"));
+    if (!guard.isFirstInstance())
+        return 0;
+
+    QApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/image/app.png")));
+
+    const QString language = readOptionLanguage();
+    QTranslator appTranslator;
+    QTranslator toolkitTranslator;
+    installTranslations(app, language, appTranslator, toolkitTranslator);
+
+    // The window translates its texts while it is built, so the translators come first; it is
+    // destroyed before them, and the marker is released last, after the application object.
+    Widget w;
+    w.show();
+    return app.exec();
 }

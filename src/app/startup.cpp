@@ -1,0 +1,70 @@
+#include "startup.h"
+
+#include "meterlog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QTranslator>
+#include <QXmlStreamReader>
+
+QString readOptionLanguage()
+{
+    return readOptionLanguage(QCoreApplication::applicationDirPath()
+                              + QStringLiteral("/options.xml"));
+}
+
+QString readOptionLanguage(const QString &optionsFilePath)
+{
+    QFile file(optionsFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+
+    // The same lenient walk as the window's own reader: the element may sit anywhere, a later
+    // one wins, and whatever follows a parse error is ignored.
+    QString language;
+    QString element;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() != QLatin1String("options"))
+                element = xml.name().toString();
+        } else if (xml.isCharacters() && !xml.isWhitespace()) {
+            if (element == QLatin1String("Language"))
+                language = xml.text().toString();
+            else
+                element.clear();
+        }
+    }
+    file.close();
+    return language;
+}
+
+TranslationSetup installTranslations(QCoreApplication &app, const QString &language,
+                                     QTranslator &appTranslator, QTranslator &toolkitTranslator)
+{
+    TranslationSetup setup;
+    setup.fileName = QStringLiteral("%1.qm").arg(language);
+    setup.fileFound = QFile::exists(setup.fileName);
+    if (!setup.fileFound) {
+        qCDebug(lcMeter) << "no translation" << setup.fileName << "in the working directory";
+        return setup;
+    }
+
+    // Only Chinese translations are shipped, so any translation file means a Chinese locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+
+    setup.appLoaded = appTranslator.load(setup.fileName);
+    app.installTranslator(&appTranslator);
+
+    if (setup.fileName.contains(QLatin1String("zh"))) {
+        setup.toolkitTried = true;
+        setup.toolkitLoaded = toolkitTranslator.load(QStringLiteral("./translations/qt_zh_CN.qm"));
+        app.installTranslator(&toolkitTranslator);
+    }
+    if (!setup.appLoaded || (setup.toolkitTried && !setup.toolkitLoaded))
+        qCWarning(lcMeter) << "translation not loaded:" << setup.fileName << "application"
+                           << setup.appLoaded << "toolkit" << setup.toolkitLoaded;
+    return setup;
+}
