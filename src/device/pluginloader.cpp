@@ -2,6 +2,7 @@
 
 #include "idmm.h"
 #include "imydmm.h"
+#include "meterlog.h"
 #include "serialdeviceinf.h"
 #include "serialrs232virinf.h"
 
@@ -32,8 +33,7 @@ bool PluginLoader::load(const QString &appDir, DevicePlugins &plugins)
 {
     const QDir dir(pluginDirectory(appDir));
     const QString suffix = librarySuffix();
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::NoFilter, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries = dir.entryInfoList(QDir::NoFilter, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &entry : entries) {
         const QFileInfo info(entry.absoluteFilePath());
         if (!info.isFile() || info.suffix().toLower() != suffix)
@@ -41,8 +41,14 @@ bool PluginLoader::load(const QString &appDir, DevicePlugins &plugins)
         // The loader object is let go without unload(): the library stays in the process.
         QPluginLoader loader(info.absoluteFilePath());
         QObject *instance = loader.instance();
-        if (!instance)
+        if (!instance) {
+            // Not a plug-in, another build, or a dependency missing: skipped without a word
+            // to the user, but said in the diagnostics.
+            qCDebug(lcMeter) << "not a device plug-in:" << info.fileName() << loader.errorString();
             continue;
+        }
+        qCDebug(lcMeter) << "device plug-in" << info.fileName() << "class"
+                         << instance->metaObject()->className();
         if (auto *p = qobject_cast<SerialDeviceInf *>(instance))
             plugins.serialDevice = p;
         if (auto *p = qobject_cast<SerialRS232VirInf *>(instance))
@@ -52,5 +58,7 @@ bool PluginLoader::load(const QString &appDir, DevicePlugins &plugins)
         if (auto *p = qobject_cast<IMyDmm *>(instance))
             plugins.myDmm = p;
     }
+    if (!plugins.complete())
+        qCDebug(lcMeter) << "device interfaces incomplete after scanning" << dir.absolutePath();
     return plugins.complete();
 }

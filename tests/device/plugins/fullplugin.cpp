@@ -1,0 +1,6 @@
+#include "fullplugin.h"
+
+FullPlugin::FullPlugin()
+{
+    setObjectName(QStringLiteral(TEST_PLUGIN_TAG));
+}

@@ -1,0 +1,6 @@
+#include "linkplugin.h"
+
+LinkPlugin::LinkPlugin()
+{
+    setObjectName(QStringLiteral("link"));
+}

@@ -1,0 +1,6 @@
+#include "meterplugin.h"
+
+MeterPlugin::MeterPlugin()
+{
+    setObjectName(QStringLiteral("meter"));
+}
