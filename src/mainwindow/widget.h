@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QRect>
 #include <QString>
+#include <QVector>
 
 class DataModel;
 class DlgSettings;
@@ -25,6 +26,7 @@ class SerialDeviceInf;
 class SerialRS232VirInf;
 class TvItemModel;
 struct DmmParam;
+struct DmmValue;
 
 namespace Ui {
 class Widget;
@@ -65,6 +67,9 @@ public:
     TvItemModel *itemModel() const { return m_itemModel; }
     QStandardItem *liveRoot() const { return m_liveRoot; }
     const QList<ReportColumn> &reportColumns() const { return m_reportColumns; }
+    // Replaces the options without touching a running sampling timer; the timer follows them
+    // from the next opened() on (tests and benchmarks).
+    void setOptions(const MeterOptions &options) { m_options = options; }
 
 signals:
     void updateDowndPos(int, int total);
@@ -147,6 +152,11 @@ private:
     void runOptionsDialog();
     // The statistics grid's fixed cells (itemviews.cpp).
     void setupStatisticTable();
+    // The four values of a reading as shown in the current unit (livemeasurement.cpp).
+    QVector<DmmValue> convertReading(const DmmData *reading) const;
+    // Hands a kept reading to the active item and appends it to the statistics, the table and
+    // the charts, plotted at plotTime (livemeasurement.cpp; the download uses it too).
+    void recordReading(DmmData *reading, const QVector<DmmValue> &shown, const QDateTime &plotTime);
 
     Ui::Widget *ui = nullptr;
 
@@ -173,6 +183,9 @@ private:
 
     int m_unitIndex = 0;
     QString m_unitText;
+
+    // Every live reading counts, recorded or not; every third one asks for the parameters.
+    qint64 m_readingCount = 0;
 };
 
 #endif // WIDGET_H
