@@ -1,0 +1,50 @@
+#ifndef SHEETIMPORT_H
+#define SHEETIMPORT_H
+
+#include "workbookreader.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVariantList>
+#include <QVector>
+
+#include <array>
+
+// One reading read back from a workbook row, in the base units: degrees Celsius for
+// temperature, dew point and wet bulb, percent relative humidity. values[] is indexed by
+// channel (0 temperature, 1 humidity, 2 dew point, 3 wet bulb); the window turns each into a
+// DmmValue through the plug-in's makeValue.
+struct ImportedReading
+{
+    int storeIndex = 0;
+    QDateTime time; // null when the row's time cell was empty
+    std::array<double, 4> values {};
+};
+
+// Turns the rows of a workbook's first worksheet into readings. The first row is the header.
+// By position: 0 the reading number, 1 the time (a date cell, a date serial, or a text
+// "yyyy-MM-dd hh:mm:ss" / "yyyy-MM-dd hh:mm"), 2..5 the values as numbers or as texts with an
+// optional unit ("℃", "℉", "%RH"). A "℉" temperature means the row's temperature, dew point
+// and wet bulb are Fahrenheit and are converted back; humidity never is. A row that cannot
+// be read that way is skipped and counted; empty rows are passed over silently.
+class SheetImport
+{
+public:
+    struct Result
+    {
+        WorkbookReader::Error error = WorkbookReader::NoError;
+        QVector<ImportedReading> readings;
+        int skippedRows = 0;
+    };
+
+    static Result importFile(const QString &fileName);
+    static Result convertRows(const QVector<QVariantList> &rows);
+    // False when the row is too short or a cell does not read as it should.
+    static bool convertRow(const QVariantList &row, ImportedReading *reading);
+
+    // Messages for the main window (translated in its context).
+    static QString failureMessage(); // the workbook could not be read
+    static QString skippedRowsMessage(int skippedRows);
+};
+
+#endif // SHEETIMPORT_H

@@ -1,0 +1,619 @@
+// The workbook exchange: what our files hold as other readers see them, what our import
+// makes of our files and of files other programs wrote, and the rows it must not accept.
+#include "readingtable.h"
+#include "sheetexport.h"
+#include "sheetimport.h"
+#include "sheetlayout.h"
+#include "workbookinspector.h"
+#include "workbookreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(SheetExport::Format)
+Q_DECLARE_METATYPE(WorkbookReader::Error)
+
+namespace {
+
+const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
+
+QString suffix(SheetExport::Format format)
+{
+    return format == SheetExport::Xls ? QStringLiteral(".xls") : QStringLiteral(".xlsx");
+}
+
+QString fixture(const QString &name)
+{
+    return QDir(qEnvironmentVariable("METER_SOURCE_DIR"))
+        .filePath(QStringLiteral("tests/spreadsheet/fixtures/") + name);
+}
+
+QJsonObject cellAt(const QJsonObject &sheet, int row, int column)
+{
+    return sheet.value(QStringLiteral("head")).toArray().at(row).toArray().at(column).toObject();
+}
+
+} // namespace
+
+class TestSheetExchange : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void roundTrip_data();
+    void roundTrip();
+    void layoutSeenByXlrd_data();
+    void layoutSeenByXlrd();
+    void unicodeTexts_data();
+    void unicodeTexts();
+    void layoutSeenByLibreOffice_data();
+    void layoutSeenByLibreOffice();
+    void headerOnly_data();
+    void headerOnly();
+    void exportFailure_data();
+    void exportFailure();
+
+    void importFixtures_data();
+    void importFixtures();
+    void importErrors_data();
+    void importErrors();
+    void convertRow_data();
+    void convertRow();
+    void skippedRowsMessage();
+
+    void dateSerials_data();
+    void dateSerials();
+    void isDateFormat_data();
+    void isDateFormat();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestSheetExchange::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // For a look at the files afterwards.
+    if (qEnvironmentVariableIsSet("METER_KEEP_TEST_FILES")) {
+        m_dir.setAutoRemove(false);
+        qInfo() << "Files kept in" << m_dir.path();
+    }
+}
+
+// Export and import give back what the table showed: values to the shown tenth, times to
+// the second (stored records: to the minute), Fahrenheit tables back in Celsius.
+void TestSheetExchange::roundTrip_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("fahrenheit");
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
+        const QByteArray f = format == SheetExport::Xls ? "xls" : "xlsx";
+        QTest::newRow(f + " live") << format << false << false;
+        QTest::newRow(f + " stored") << format << true << false;
+        QTest::newRow(f + " fahrenheit") << format << false << true;
+        QTest::newRow(f + " stored fahrenheit") << format << true << true;
+    }
+}
+
+void TestSheetExchange::roundTrip()
+{
+    QFETCH(SheetExport::Format, format);
+    QFETCH(bool, stored);
+    QFETCH(bool, fahrenheit);
+    QVector<ReadingTable::Reading> readings = ReadingTable::sample(300, start);
+    for (int i = 0; i < readings.size(); ++i)
+        readings[i].storeIndex = 57 + 3 * i;
+    const ReadingTable table(readings, stored, fahrenheit);
+    const QString file = m_dir.filePath(QStringLiteral("round") + suffix(format));
+
+    QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+    const SheetImport::Result result = SheetImport::importFile(file);
+    QCOMPARE(result.error, WorkbookReader::NoError);
+    QCOMPARE(result.skippedRows, 0);
+    QCOMPARE(result.readings.size(), readings.size());
+    for (int row = 0; row < readings.size(); ++row) {
+        const ImportedReading &got = result.readings.at(row);
+        QCOMPARE(got.storeIndex, stored ? readings.at(row).storeIndex : row + 1);
+        QDateTime expected = readings.at(row).time;
+        if (stored)
+            expected.setTime(QTime(expected.time().hour(), expected.time().minute()));
+        QCOMPARE(got.time, expected);
+        for (int channel = 0; channel < 4; ++channel) {
+            const double want = table.shownValue(row, channel);
+            if (std::abs(got.values[size_t(channel)] - want) > 1e-9)
+                QFAIL(qPrintable(QStringLiteral("row %1 channel %2: %3 instead of %4")
+                                     .arg(row)
+                                     .arg(channel)
+                                     .arg(got.values[size_t(channel)], 0, 'g', 17)
+                                     .arg(want, 0, 'g', 17)));
+        }
+    }
+}
+
+// Ten readings as xlrd sees them: the headers, integer numbers, date cells in
+// "yyyy-MM-dd hh:mm:ss", text cells in "@" with their unit signs, fitted widths.
+void TestSheetExchange::layoutSeenByXlrd_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("fahrenheit");
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
+        const QByteArray f = format == SheetExport::Xls ? "xls" : "xlsx";
+        QTest::newRow(f + " celsius") << format << false << false;
+        QTest::newRow(f + " fahrenheit") << format << false << true;
+        QTest::newRow(f + " stored to the minute") << format << true << false;
+    }
+}
+
+void TestSheetExchange::layoutSeenByXlrd()
+{
+    QFETCH(SheetExport::Format, format);
+    QFETCH(bool, stored);
+    QFETCH(bool, fahrenheit);
+    const ReadingTable table(ReadingTable::sample(10, start), stored, fahrenheit);
+    const QString file = m_dir.filePath(QStringLiteral("layout") + suffix(format));
+    QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+
+    QString error;
+    const QJsonObject sheet = WorkbookInspector::sheet(file, 11, &error);
+    QVERIFY2(!sheet.isEmpty(), qPrintable(error));
+    QCOMPARE(sheet.value(QStringLiteral("sheets")).toArray().at(0).toString(),
+             QStringLiteral("Sheet1"));
+    QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 11);
+    QCOMPARE(sheet.value(QStringLiteral("ncols")).toInt(), 6);
+    QCOMPARE(sheet.value(QStringLiteral("datemode")).toInt(), 0);
+    const QStringList headers = SheetLayout::headerTexts();
+    for (int column = 0; column < 6; ++column) {
+        const QJsonObject cell = cellAt(sheet, 0, column);
+        QCOMPARE(cell.value(QStringLiteral("type")).toString(), QStringLiteral("text"));
+        QCOMPARE(cell.value(QStringLiteral("value")).toString(), headers.at(column));
+    }
+    const QString unit = fahrenheit ? QStringLiteral(" ℉") : QStringLiteral(" ℃");
+    for (int row = 1; row <= 10; ++row) {
+        const QJsonObject number = cellAt(sheet, row, 0);
+        QCOMPARE(number.value(QStringLiteral("type")).toString(), QStringLiteral("number"));
+        QCOMPARE(number.value(QStringLiteral("value")).toDouble(), double(row));
+
+        const QJsonObject time = cellAt(sheet, row, 1);
+        QCOMPARE(time.value(QStringLiteral("type")).toString(), QStringLiteral("date"));
+        QCOMPARE(time.value(QStringLiteral("format")).toString(),
+                 QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QString shown = table.data(table.index(row - 1, 1)).toString();
+        if (stored)
+            shown += QStringLiteral(":00");
+        QCOMPARE(time.value(QStringLiteral("value")).toString(), shown);
+
+        for (int column = 2; column < 6; ++column) {
+            const QJsonObject cell = cellAt(sheet, row, column);
+            QCOMPARE(cell.value(QStringLiteral("type")).toString(), QStringLiteral("text"));
+            QCOMPARE(cell.value(QStringLiteral("format")).toString(), QStringLiteral("@"));
+            const QString text = cell.value(QStringLiteral("value")).toString();
+            QCOMPARE(text, table.data(table.index(row - 1, column)).toString());
+            QVERIFY2(text.endsWith(column == 3 ? QStringLiteral(" %RH") : unit), qPrintable(text));
+        }
+    }
+    // Widths fit the longest text of each column, the 19 characters of a time included.
+    const QJsonArray widths = sheet.value(QStringLiteral("widths")).toArray();
+    QVERIFY(widths.at(1).toDouble() >= 19.0 && widths.at(1).toDouble() < 23.0);
+    QVERIFY(widths.at(2).toDouble() >= 11.0 && widths.at(2).toDouble() < 15.0);
+}
+
+// Chinese, ℃/℉, characters beyond the 16-bit range and texts that are not numbers survive
+// both formats, as xlrd and our own reader see them.
+void TestSheetExchange::unicodeTexts_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::newRow("xls") << SheetExport::Xls;
+    QTest::newRow("xlsx") << SheetExport::Xlsx;
+}
+
+void TestSheetExchange::unicodeTexts()
+{
+    QFETCH(SheetExport::Format, format);
+    QStandardItemModel model(3, 6);
+    const QStringList texts = {QStringLiteral("温度 25.3 ℃"),
+                               QStringLiteral("湿度 45.0 %RH"),
+                               QStringLiteral("露点 -1.5 ℉"),
+                               QStringLiteral("湿球 😀 ok"),
+                               QStringLiteral("Ünïcødé ÿ"),
+                               QStringLiteral("plain ascii"),
+                               QStringLiteral("长文本") + QString(60, QChar(0x6C34)),
+                               QStringLiteral("末"),
+                               QStringLiteral("25.0 ℃"),
+                               QStringLiteral("45 %RH"),
+                               QStringLiteral("-"),
+                               QStringLiteral("无效")};
+    for (int row = 0; row < 3; ++row) {
+        model.setData(model.index(row, 0), row + 1);
+        model.setData(model.index(row, 1), QStringLiteral("2024-03-05 14:07:0%1").arg(row));
+        for (int column = 2; column < 6; ++column)
+            model.setData(model.index(row, column), texts.at(row * 4 + column - 2));
+    }
+    const QString file = m_dir.filePath(QStringLiteral("unicode") + suffix(format));
+    QCOMPARE(SheetExport::exportModel(&model, file), SheetExport::Success);
+
+    QString error;
+    const QJsonObject sheet = WorkbookInspector::sheet(file, 4, &error);
+    QVERIFY2(!sheet.isEmpty(), qPrintable(error));
+    const WorkbookReader::Sheet ours = WorkbookReader::readFirstSheet(file);
+    QCOMPARE(ours.error, WorkbookReader::NoError);
+    QCOMPARE(ours.rows.size(), 4);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 2; column < 6; ++column) {
+            const QString want = texts.at(row * 4 + column - 2);
+            QCOMPARE(cellAt(sheet, row + 1, column).value(QStringLiteral("value")).toString(),
+                     want);
+            QCOMPARE(ours.rows.at(row + 1).at(column).toString(), want);
+        }
+    }
+    // The wide characters count twice in the fitted width.
+    const double width = sheet.value(QStringLiteral("widths")).toArray().at(4).toDouble();
+    QVERIFY2(width >= 126.0 && width < 130.0, qPrintable(QString::number(width)));
+}
+
+void TestSheetExchange::layoutSeenByLibreOffice_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::newRow("xls") << SheetExport::Xls;
+    QTest::newRow("xlsx") << SheetExport::Xlsx;
+}
+
+void TestSheetExchange::layoutSeenByLibreOffice()
+{
+    if (WorkbookInspector::libreOffice().isEmpty())
+        QSKIP("LibreOffice is not installed");
+    QFETCH(SheetExport::Format, format);
+    const ReadingTable table(ReadingTable::sample(10, start), false, true);
+    const QString file = m_dir.filePath(QStringLiteral("office") + suffix(format));
+    QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+    QString error;
+    const QString csv = WorkbookInspector::libreOfficeCsv(file, &error);
+    QVERIFY2(!csv.isEmpty(), qPrintable(error));
+    const QStringList lines = csv.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 11);
+    QCOMPARE(lines.at(0).trimmed(), SheetLayout::headerTexts().join(QLatin1Char(',')));
+    for (int row = 0; row < 10; ++row) {
+        QStringList want;
+        for (int column = 0; column < 6; ++column)
+            want << table.data(table.index(row, column)).toString();
+        QCOMPARE(lines.at(row + 1).trimmed(), want.join(QLatin1Char(',')));
+    }
+}
+
+// A table without readings writes the headers only; reading that back is a success with
+// nothing to import.
+void TestSheetExchange::headerOnly_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("exportFirst");
+    QTest::newRow("our xls") << QStringLiteral("empty.xls") << true;
+    QTest::newRow("our xlsx") << QStringLiteral("empty.xlsx") << true;
+    QTest::newRow("xlwt xls") << fixture(QStringLiteral("xlwt_header_only.xls")) << false;
+    QTest::newRow("hand xlsx") << fixture(QStringLiteral("hand_header_only.xlsx")) << false;
+}
+
+void TestSheetExchange::headerOnly()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, exportFirst);
+    if (exportFirst) {
+        file = m_dir.filePath(file);
+        const ReadingTable empty({}, false, false);
+        QCOMPARE(SheetExport::exportModel(&empty, file), SheetExport::Success);
+    }
+    const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(file);
+    QCOMPARE(sheet.error, WorkbookReader::NoError);
+    QCOMPARE(sheet.rows.size(), 1);
+    QCOMPARE(sheet.rows.first().size(), 6);
+    const SheetImport::Result result = SheetImport::importFile(file);
+    QCOMPARE(result.error, WorkbookReader::NoError);
+    QVERIFY(result.readings.isEmpty());
+    QCOMPARE(result.skippedRows, 0);
+}
+
+// A file that cannot be written is a failure, and an older file of that name stays as it was.
+void TestSheetExchange::exportFailure_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::newRow("xls") << SheetExport::Xls;
+    QTest::newRow("xlsx") << SheetExport::Xlsx;
+}
+
+void TestSheetExchange::exportFailure()
+{
+    QFETCH(SheetExport::Format, format);
+    const ReadingTable table(ReadingTable::sample(5, start), false, false);
+    const QString missingDir = m_dir.filePath(QStringLiteral("no/such/dir/t") + suffix(format));
+    QCOMPARE(SheetExport::exportModel(&table, missingDir), SheetExport::WriteFailed);
+    QVERIFY(!QFile::exists(missingDir));
+
+    // A read-only folder: the old file survives the failed export.
+    const QString folder = m_dir.filePath(QStringLiteral("locked") + suffix(format));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/old") + suffix(format);
+    {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old content");
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    if (QFileInfo(folder).isWritable()) {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QSKIP("running with rights that ignore folder permissions");
+    }
+    const SheetExport::Result result = SheetExport::exportModel(&table, file);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(result, SheetExport::WriteFailed);
+    QFile old(file);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old content"));
+}
+
+// Workbooks written by other programs (see fixtures/make_fixtures.py).
+void TestSheetExchange::importFixtures_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("skipped");
+    QTest::addColumn<int>("index"); // of the reading checked below
+    QTest::addColumn<int>("storeIndex");
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QVector<double>>("values");
+
+    const auto at
+        = [](int h, int m, int s) { return QDateTime(QDate(2024, 3, 5), QTime(h, m, s)); };
+    const auto c = [](double f) { return (f - 32.0) / 1.8; };
+    QTest::newRow("xlwt date cells")
+        << fixture(QStringLiteral("xlwt_celsius.xls")) << 3 << 0 << 2 << 3 << at(14, 7, 11)
+        << QVector<double> {-3.5, 99.9, -10.0, -4.2};
+    QTest::newRow("xlwt fahrenheit, time text to the minute")
+        << fixture(QStringLiteral("xlwt_fahrenheit.xls")) << 3 << 0 << 0 << 57 << at(14, 7, 0)
+        << QVector<double> {25.0, 45.0, c(54.5), c(64.6)};
+    QTest::newRow("xlwt fahrenheit, time text to the second")
+        << fixture(QStringLiteral("xlwt_fahrenheit.xls")) << 3 << 0 << 1 << 58 << at(14, 8, 30)
+        << QVector<double> {0.0, 50.0, -10.0, -20.0};
+    QTest::newRow("xlwt fahrenheit, bare date serial")
+        << fixture(QStringLiteral("xlwt_fahrenheit.xls")) << 3 << 0 << 2 << 59 << at(12, 0, 0)
+        << QVector<double> {100.0, 10.0, 10.0, 20.0};
+    QTest::newRow("xlwt value without unit keeps its digits")
+        << fixture(QStringLiteral("xlwt_edge.xls")) << 2 << 3 << 0 << 1 << at(14, 7, 9)
+        << QVector<double> {25.3, 45.0, 12.5, 18.1};
+    QTest::newRow("xlwt number cells as values")
+        << fixture(QStringLiteral("xlwt_edge.xls")) << 2 << 3 << 1 << 4 << at(14, 7, 12)
+        << QVector<double> {25.5, 44.8, 12.7, 18.3};
+    QTest::newRow("xlwt range starting at C4")
+        << fixture(QStringLiteral("xlwt_offset.xls")) << 1 << 0 << 0 << 7
+        << QDateTime(QDate(2024, 1, 31), QTime(23, 59, 59))
+        << QVector<double> {20.0, 40.0, 6.0, 12.0};
+    QTest::newRow("xlsx shared strings, custom date format")
+        << fixture(QStringLiteral("hand_shared.xlsx")) << 2 << 0 << 0 << 1 << at(14, 7, 9)
+        << QVector<double> {25.3, 45.0, 12.5, 18.1};
+    QTest::newRow("xlsx rich text, formula, inline and string cells")
+        << fixture(QStringLiteral("hand_shared.xlsx")) << 2 << 0 << 1 << 2 << at(14, 7, 10)
+        << QVector<double> {25.4, 44.9, 12.6, 18.2};
+    QTest::newRow("xlsx inline strings, 1904 dates, fahrenheit")
+        << fixture(QStringLiteral("hand_inline_1904.xlsx")) << 2 << 0 << 1 << 101 << at(14, 8, 0)
+        << QVector<double> {20.0, 50.5, 10.0, 15.0};
+}
+
+void TestSheetExchange::importFixtures()
+{
+    QFETCH(QString, file);
+    QFETCH(int, count);
+    QFETCH(int, skipped);
+    QFETCH(int, index);
+    QFETCH(int, storeIndex);
+    QFETCH(QDateTime, time);
+    QFETCH(QVector<double>, values);
+
+    const SheetImport::Result result = SheetImport::importFile(file);
+    QCOMPARE(result.error, WorkbookReader::NoError);
+    QCOMPARE(result.readings.size(), count);
+    QCOMPARE(result.skippedRows, skipped);
+    const ImportedReading &r = result.readings.at(index);
+    QCOMPARE(r.storeIndex, storeIndex);
+    QCOMPARE(r.time, time);
+    for (int channel = 0; channel < 4; ++channel)
+        QVERIFY2(std::abs(r.values[size_t(channel)] - values.at(channel)) < 1e-9,
+                 qPrintable(QString::number(r.values[size_t(channel)], 'g', 17)));
+}
+
+void TestSheetExchange::importErrors_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<WorkbookReader::Error>("error");
+    QTest::newRow("missing file") << QStringLiteral("/no/such/file.xls")
+                                  << WorkbookReader::CannotOpen;
+    QTest::newRow("text named .xls")
+        << fixture(QStringLiteral("not_a_workbook.xls")) << WorkbookReader::NotAWorkbook;
+    QTest::newRow("zip without workbook")
+        << fixture(QStringLiteral("zip_without_workbook.xlsx")) << WorkbookReader::NotAWorkbook;
+    QTest::newRow("workbook without sheets")
+        << fixture(QStringLiteral("hand_no_sheet.xlsx")) << WorkbookReader::NoWorksheet;
+    QTest::newRow("empty file") << QStringLiteral("empty") << WorkbookReader::NotAWorkbook;
+    QTest::newRow("cut-off xls") << QStringLiteral("cut.xls") << WorkbookReader::NotAWorkbook;
+    QTest::newRow("cut-off xlsx") << QStringLiteral("cut.xlsx") << WorkbookReader::NotAWorkbook;
+}
+
+void TestSheetExchange::importErrors()
+{
+    QFETCH(QString, file);
+    QFETCH(WorkbookReader::Error, error);
+    if (!file.contains(QLatin1Char('/'))) {
+        // Made here: an empty file, and good workbooks cut off in the middle.
+        QByteArray bytes;
+        if (file.startsWith(QLatin1String("cut"))) {
+            QFile good(fixture(file.endsWith(QLatin1String("x"))
+                                   ? QStringLiteral("hand_shared.xlsx")
+                                   : QStringLiteral("xlwt_celsius.xls")));
+            QVERIFY(good.open(QIODevice::ReadOnly));
+            bytes = good.read(good.size() / 2);
+        }
+        file = m_dir.filePath(file);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    QCOMPARE(WorkbookReader::readFirstSheet(file).error, error);
+    const SheetImport::Result result = SheetImport::importFile(file);
+    QCOMPARE(result.error, error);
+    QVERIFY(result.readings.isEmpty());
+}
+
+// One row by position: what is read, what is converted, what makes the row unreadable.
+void TestSheetExchange::convertRow_data()
+{
+    QTest::addColumn<QVariantList>("row");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QVector<double>>("values");
+
+    const QVariant time = QStringLiteral("2024-03-05 14:07:09");
+    const auto f = [](double v) { return (v - 32.0) / 1.8; };
+    QTest::newRow("celsius texts")
+        << QVariantList {1, time, "25.3 ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << true
+        << QVector<double> {25.3, 45.0, 12.5, 18.1};
+    QTest::newRow("fahrenheit: humidity stays")
+        << QVariantList {1, time, "77.0 ℉", "45.0 %RH", "54.5 ℉", "-4.0 ℉"} << true
+        << QVector<double> {25.0, 45.0, f(54.5), -20.0};
+    QTest::newRow("no units keep every digit")
+        << QVariantList {1, time, "25.3", "45.7", "12.55", "-18.125"} << true
+        << QVector<double> {25.3, 45.7, 12.55, -18.125};
+    QTest::newRow("blanks around value and unit")
+        << QVariantList {1, time, "  25.3℃ ", " 45.0%RH", "12.5  ℃", "\t18.1 ℃"} << true
+        << QVector<double> {25.3, 45.0, 12.5, 18.1};
+    QTest::newRow("numbers as values") << QVariantList {1, time, 25.25, 45, 12.5, 18.0} << true
+                                       << QVector<double> {25.25, 45.0, 12.5, 18.0};
+    QTest::newRow("number text as index") << QVariantList {"17", time, "1 ℃", "2 %RH", "3 ℃", "4 ℃"}
+                                          << true << QVector<double> {1, 2, 3, 4};
+    QTest::newRow("cells beyond the sixth are ignored")
+        << QVariantList {1, time, "1 ℃", "2 %RH", "3 ℃", "4 ℃", "note"} << true
+        << QVector<double> {1, 2, 3, 4};
+    QTest::newRow("five cells") << QVariantList {1, time, "25.3 ℃", "45.0 %RH", "12.5 ℃"} << false
+                                << QVector<double> {};
+    QTest::newRow("value not a number")
+        << QVariantList {1, time, "warm ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("blank value") << QVariantList {1, time, "25.3 ℃", QVariant(), "12.5 ℃", "18.1 ℃"}
+                                 << false << QVector<double> {};
+    QTest::newRow("unit of another column")
+        << QVariantList {1, time, "25.3 %RH", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("index not a number")
+        << QVariantList {"x", time, "25.3 ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("index not whole")
+        << QVariantList {1.5, time, "25.3 ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("time text not a time")
+        << QVariantList {1, "yesterday", "25.3 ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("time serial out of range")
+        << QVariantList {1, -5.0, "25.3 ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+    QTest::newRow("infinite value")
+        << QVariantList {1, time, "inf ℃", "45.0 %RH", "12.5 ℃", "18.1 ℃"} << false
+        << QVector<double> {};
+}
+
+void TestSheetExchange::convertRow()
+{
+    QFETCH(QVariantList, row);
+    QFETCH(bool, ok);
+    QFETCH(QVector<double>, values);
+    ImportedReading reading;
+    QCOMPARE(SheetImport::convertRow(row, &reading), ok);
+    if (!ok)
+        return;
+    QCOMPARE(reading.time, QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+    for (int channel = 0; channel < 4; ++channel)
+        QVERIFY2(std::abs(reading.values[size_t(channel)] - values.at(channel)) < 1e-12,
+                 qPrintable(QString::number(reading.values[size_t(channel)], 'g', 17)));
+
+    // Between a header and an empty row, the same row counts as a reading or as skipped.
+    const SheetImport::Result result = SheetImport::convertRows(
+        {QVariantList {"No."}, row, QVariantList {}, QVariantList {"", " "}});
+    QCOMPARE(result.readings.size(), 1);
+    QCOMPARE(result.skippedRows, 0);
+}
+
+void TestSheetExchange::skippedRowsMessage()
+{
+    const SheetImport::Result result = SheetImport::convertRows(
+        {QVariantList {"No."}, QVariantList {1, 2}, QVariantList {1, "x", "a", "b", "c", "d"}});
+    QCOMPARE(result.skippedRows, 2);
+    const QString message = SheetImport::skippedRowsMessage(result.skippedRows);
+    QVERIFY2(message.contains(QLatin1String("2 row")), qPrintable(message));
+    QVERIFY(!message.contains(QLatin1String("%n")));
+    QVERIFY(SheetExport::resultMessage(SheetExport::TooManyRowsForXls)
+                .contains(QLatin1String(".xlsx")));
+    QCOMPARE(SheetExport::resultMessage(SheetExport::Success),
+             QStringLiteral("The datas is exported successfully."));
+    QCOMPARE(SheetExport::resultMessage(SheetExport::WriteFailed),
+             QStringLiteral("The datas is exported failed."));
+    QCOMPARE(SheetImport::failureMessage(), QStringLiteral("The datas is imported failed."));
+}
+
+void TestSheetExchange::dateSerials_data()
+{
+    QTest::addColumn<double>("serial");
+    QTest::addColumn<QDateTime>("time");
+    QTest::newRow("epoch of the table's times")
+        << 45356.58829861111 << QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    QTest::newRow("noon") << 45356.5 << QDateTime(QDate(2024, 3, 5), QTime(12, 0));
+    QTest::newRow("a hair before midnight rounds up")
+        << 45356.999999999993 << QDateTime(QDate(2024, 3, 6), QTime(0, 0));
+    QTest::newRow("last second of the day")
+        << 45356.0 + 86399.0 / 86400.0 << QDateTime(QDate(2024, 3, 5), QTime(23, 59, 59));
+    QTest::newRow("before 1900") << 0.5 << QDateTime();
+    QTest::newRow("after 9999") << 2958466.0 << QDateTime();
+    QTest::newRow("not a number") << std::nan("") << QDateTime();
+}
+
+void TestSheetExchange::dateSerials()
+{
+    QFETCH(double, serial);
+    QFETCH(QDateTime, time);
+    QCOMPARE(SheetLayout::fromSerial(serial), time);
+    if (time.isValid())
+        QCOMPARE(SheetLayout::fromSerial(SheetLayout::toSerial(time)), time);
+}
+
+void TestSheetExchange::isDateFormat_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("date");
+    QTest::newRow("general") << 0 << QString() << false;
+    QTest::newRow("built-in date") << 14 << QString() << true;
+    QTest::newRow("built-in date-time") << 22 << QString() << true;
+    QTest::newRow("built-in text") << 49 << QStringLiteral("@") << false;
+    QTest::newRow("ours") << 164 << QStringLiteral("yyyy-MM-dd hh:mm:ss") << true;
+    QTest::newRow("escaped dashes") << 164 << QStringLiteral("yyyy\\-mm\\-dd") << true;
+    QTest::newRow("elapsed hours") << 165 << QStringLiteral("[h]:mm") << true;
+    QTest::newRow("quoted unit letters") << 165 << QStringLiteral("0.0\" hrs, d\"") << false;
+    QTest::newRow("colour and number") << 165 << QStringLiteral("[Red]0.00;[Blue]-0.00") << false;
+    QTest::newRow("locale and date") << 165 << QStringLiteral("[$-409]d-mmm-yy") << true;
+    QTest::newRow("scientific") << 11 << QStringLiteral("0.00E+00") << false;
+    QTest::newRow("General spelled out") << 165 << QStringLiteral("General") << false;
+}
+
+void TestSheetExchange::isDateFormat()
+{
+    QFETCH(int, id);
+    QFETCH(QString, code);
+    QFETCH(bool, date);
+    QCOMPARE(WorkbookReader::isDateFormat(id, code), date);
+}
+
+QTEST_MAIN(TestSheetExchange)
+#include "tst_sheetexchange.moc"

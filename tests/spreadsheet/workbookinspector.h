@@ -1,0 +1,27 @@
+#ifndef WORKBOOKINSPECTOR_H
+#define WORKBOOKINSPECTOR_H
+
+#include <QJsonObject>
+#include <QString>
+
+// Asks readers we did not write what they see in a file: xlrd through
+// inspect_workbook.py, and LibreOffice (when installed) through a CSV conversion.
+class WorkbookInspector
+{
+public:
+    // The first worksheet as xlrd reads it (see inspect_workbook.py); empty with *error set
+    // when the reader fails.
+    static QJsonObject sheet(const QString &fileName, int headRows, QString *error);
+    // The streams of a compound file as xlrd's compound-document reader finds them.
+    static QJsonObject streams(const QString &fileName, QString *error);
+
+    // The soffice program, or empty when LibreOffice is not installed.
+    static QString libreOffice();
+    // The first worksheet converted to CSV text by LibreOffice; empty on failure.
+    static QString libreOfficeCsv(const QString &fileName, QString *error);
+
+private:
+    static QJsonObject run(const QStringList &arguments, QString *error);
+};
+
+#endif // WORKBOOKINSPECTOR_H
