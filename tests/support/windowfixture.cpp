@@ -1,0 +1,66 @@
+#include "windowfixture.h"
+
+#include "pluginloader.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPluginLoader>
+#include <QTest>
+
+ScriptableMeter *scriptableMeter()
+{
+    static ScriptableMeter *meter = [] {
+        const QDir dir(PluginLoader::pluginDirectory(QCoreApplication::applicationDirPath()));
+        const QString suffix = PluginLoader::librarySuffix();
+        for (const QFileInfo &entry : dir.entryInfoList(QDir::Files)) {
+            if (entry.suffix().toLower() != suffix)
+                continue;
+            // The same root instance the window's plug-in scan gets later: instances are kept
+            // per library file.
+            QPluginLoader loader(entry.absoluteFilePath());
+            if (auto *found = qobject_cast<ScriptableMeter *>(loader.instance()))
+                return found;
+        }
+        return static_cast<ScriptableMeter *>(nullptr);
+    }();
+    return meter;
+}
+
+std::unique_ptr<Widget> makeTestWindow(const std::function<void(ScriptableMeter *)> &prepare,
+                                       bool show)
+{
+    if (ScriptableMeter *meter = scriptableMeter()) {
+        meter->reset();
+        if (prepare)
+            prepare(meter);
+    }
+    auto window = std::make_unique<Widget>();
+    if (show) {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("makeTestWindow: the window was not exposed");
+    }
+    QCoreApplication::processEvents();
+    return window;
+}
+
+QAction *action(const Widget *window, const char *objectName)
+{
+    return window->findChild<QAction *>(QString::fromLatin1(objectName));
+}
+
+bool connectMeter(Widget *window, int timeoutMs)
+{
+    QAction *connectAction = action(window, "actionConnect");
+    QAction *disconnectAction = action(window, "actionDisconnect");
+    if (!connectAction || !disconnectAction || !connectAction->isEnabled())
+        return false;
+    connectAction->trigger();
+    return QTest::qWaitFor([disconnectAction] { return disconnectAction->isEnabled(); }, timeoutMs);
+}
+
+QString testOptionsFilePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml");
+}
