@@ -1,11 +1,40 @@
 #include "ui_widget.h"
 #include "widget.h"
 
+#include "datamodel.h"
+#include "dmmchart.h"
+#include "meterlog.h"
 #include "tvitemmodel.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QStandardItem>
 
 // The item commands: new, rename, delete and the choice of the active item.
+
+namespace {
+
+// The number offered in the next default name: one more than the items whose name starts
+// with "Measure", wherever they are in the tree. Names are never compared otherwise, so a
+// deleted item's number can come round again.
+int nextMeasureNumber(const QAbstractItemModel *model)
+{
+    const QString prefix = QStringLiteral("Measure");
+    int n = 1;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex top = model->index(row, 0);
+        if (top.data().toString().startsWith(prefix, Qt::CaseSensitive))
+            ++n;
+        for (int child = 0; child < model->rowCount(top); ++child) {
+            if (model->index(child, 0, top).data().toString().startsWith(prefix, Qt::CaseSensitive))
+                ++n;
+        }
+    }
+    return n;
+}
+
+} // namespace
 
 void Widget::itemSetToActive(QModelIndex index)
 {
@@ -46,27 +75,80 @@ void Widget::newItem(QString name, ItemData::DataType type)
 
 void Widget::on_actionItemNew_triggered()
 {
-    // Not built yet: asks for a name and creates a live measurement item.
+    const QString proposal = QStringLiteral("Measure%1").arg(nextMeasureNumber(m_itemModel));
+    // The label is shown untranslated in every language.
+    const QString name = QInputDialog::getText(this, QString(), QStringLiteral("Name:"),
+                                               QLineEdit::Normal, proposal)
+                             .trimmed();
+    // A cancelled dialog answers with an empty text.
+    if (name.isEmpty())
+        return;
+    newItem(name, ItemData::Measure);
 }
 
 void Widget::on_actionItemDelete_triggered()
 {
-    // Not built yet: deletes the current item after a confirmation.
+    const QModelIndex index = ui->tvItems->currentIndex();
+    // Only the items under "Live Data" can go, and never the last of them. "Store Data" and
+    // "Live Data" themselves stay: removing "Live Data" would take every item with it and
+    // leave the window without a place for new ones.
+    if (!index.isValid() || index.parent() != m_liveRoot->index())
+        return;
+    if (m_itemModel->rowCount(index.parent()) < 2)
+        return;
+    if (QMessageBox::question(this, QString(), tr("Are you sure delete this item?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+
+    ItemData *item = TvItemModel::itemDataOf(index);
+    const bool wasActive = item && item == m_activeItem;
+    if (wasActive) {
+        stopMeasurement();
+        m_activeItem = nullptr;
+        // The table points into the item's readings: let go of them before they are deleted.
+        m_dataModel->clearData();
+        for (DMMChart *chart : {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb})
+            chart->clearPoints();
+    }
+    // The row goes first, so that nothing can read its item once the item is gone.
+    m_itemModel->removeRow(index.row(), index.parent());
+    delete item;
+
+    // The row the view moved to takes over; with none (or "Live Data") no item is active.
+    if (wasActive)
+        itemSetToActive(ui->tvItems->currentIndex());
 }
 
 void Widget::on_actionItemRename_triggered()
 {
-    // Not built yet: renames the current item.
+    const QModelIndex index = ui->tvItems->currentIndex();
+    if (!index.isValid() || (!index.parent().isValid() && index.row() == 0))
+        return;
+    ItemData *item = TvItemModel::itemDataOf(index);
+    if (!item)
+        return;
+    // The label is shown untranslated in every language.
+    const QString name
+        = QInputDialog::getText(this, QString(), QStringLiteral("New name:"), QLineEdit::Normal,
+                                index.data(Qt::DisplayRole).toString())
+              .trimmed();
+    if (name.isEmpty())
+        return;
+    item->setName(name);
+    stopMeasurement();
+    // The tree shows the item's name, not the row's text: draw it again now.
+    ui->tvItems->viewport()->update();
 }
 
 void Widget::on_actionItemSetToActive_triggered()
 {
-    // Not built yet: activates the tree's current row.
+    itemSetToActive(ui->tvItems->currentIndex());
 }
 
-void Widget::on_tvItems_activated(QModelIndex)
+void Widget::on_tvItems_activated(QModelIndex index)
 {
-    // Not built yet: activates the activated row.
+    itemSetToActive(index);
 }
 
 void Widget::slotCurrentRowChanged(QModelIndex current, QModelIndex)
@@ -78,7 +160,9 @@ void Widget::slotCurrentRowChanged(QModelIndex current, QModelIndex)
     ui->itemToolBar->addActions(itemActionsFor(current));
 }
 
-void Widget::slotItemModeleditDataChanged(QModelIndex)
+void Widget::slotItemModeleditDataChanged(QModelIndex index)
 {
-    // Not built yet: a diagnostic line for renamed rows.
+    if (index.row() != 0)
+        qCDebug(lcMeter) << "slotItemModeleditDataChanged"
+                         << index.data(Qt::DisplayRole).toString();
 }

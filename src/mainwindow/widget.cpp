@@ -108,6 +108,9 @@ void Widget::initWidget()
     header->setDefaultAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     header->setSectionsClickable(false);
     ui->tv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Rows of one fixed height: an item of a million readings is shown without measuring rows.
+    ui->tv->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->tv->verticalHeader()->setDefaultSectionSize(ui->tv->fontMetrics().height() + 8);
     ui->tv->setModel(m_dataModel);
     const int widths[] = {80, 150, 100, 80, 100};
     for (int column = 0; column < int(sizeof widths / sizeof widths[0]); ++column)

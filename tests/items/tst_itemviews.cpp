@@ -1,0 +1,352 @@
+#include "readings.h"
+#include "windowfixture.h"
+
+#include "datamodel.h"
+#include "dmmchart.h"
+#include "tvitemmodel.h"
+
+#include <QAbstractItemView>
+#include <QHeaderView>
+#include <QLoggingCategory>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+const char *const chartNames[] = {"chartTemp", "chartHumi", "chartDewPoint", "chartWetBulb"};
+
+QTableWidget *grid(const Widget *w)
+{
+    return w->findChild<QTableWidget *>(QStringLiteral("twMath"));
+}
+
+DMMChart *chart(const Widget *w, int channel)
+{
+    return w->findChild<DMMChart *>(QString::fromLatin1(chartNames[channel]));
+}
+
+QList<ChartPoint *> points(const Widget *w, int channel)
+{
+    const DMMChart *c = chart(w, channel);
+    return c && c->lineCount() > 0 ? c->line(0)->points : QList<ChartPoint *>();
+}
+
+// The statistics cells of one row of the grid: NUM, MIN, MAX, AVG.
+QStringList gridRow(const Widget *w, int row)
+{
+    QStringList texts;
+    for (int column = 1; column <= 4; ++column)
+        texts << grid(w)->item(row, column)->text();
+    return texts;
+}
+
+QString cell(const Widget *w, int row, int column)
+{
+    const DataModel *model = w->dataModel();
+    return model->data(model->index(row, column)).toString();
+}
+
+// Sets the window's temperature unit the way a meter does: with a parameter record.
+bool setUnit(ScriptableMeter *meter, Widget *w, int unit)
+{
+    meter->param()->unit = quint8(unit);
+    meter->emitUpdateParam();
+    return QTest::qWaitFor([w, unit] { return w->unitIndex() == unit && !w->unitText().isEmpty(); },
+                           2000);
+}
+
+int readingLines = 0;
+int countLines = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (qstrcmp(context.category, "meter.reading") == 0)
+        ++readingLines;
+    else if (qstrcmp(context.category, "meter") == 0 && message.startsWith(QLatin1String("Count:")))
+        ++countLines;
+    else if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+class TestItemViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void statisticGrid();
+    void statistics_data();
+    void statistics();
+    void rebuildFollowsTheUnit_data();
+    void rebuildFollowsTheUnit();
+    void plottedAt_data();
+    void plottedAt();
+    void viewsOfAnEmptyItem_data();
+    void viewsOfAnEmptyItem();
+    void perReadingDiagnosticsAreOffByDefault();
+    void largeItemTableStaysCheap();
+
+private:
+    ScriptableMeter *meter = nullptr;
+};
+
+void TestItemViews::initTestCase()
+{
+    meter = scriptableMeter();
+    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+}
+
+void TestItemViews::init()
+{
+    meter->reset();
+}
+
+void TestItemViews::statisticGrid()
+{
+    auto window = makeTestWindow();
+    const QTableWidget *math = grid(window.get());
+    QCOMPARE(math->rowCount(), 5);
+    QCOMPARE(math->columnCount(), 5);
+
+    const QStringList rows {"", "TEMP: ", "HUMI: ", "DP: ", "WB: "};
+    const QStringList columns {"", "NUM", "MIN", "MAX", "AVG"};
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 5; ++c) {
+            const QTableWidgetItem *item = math->item(r, c);
+            QVERIFY2(item, qPrintable(QStringLiteral("cell %1,%2").arg(r).arg(c)));
+            QCOMPARE(item->textAlignment(), 0x42);
+            const bool isCaption = (r == 0) != (c == 0);
+            if (isCaption) {
+                QCOMPARE(item->text(), c == 0 ? rows.at(r) : columns.at(c));
+                QCOMPARE(item->font().weight(), 75);
+            } else if (r == 0) {
+                QCOMPARE(item->text(), QString());
+            }
+        }
+    }
+    // A read-only panel: nothing to edit, select, focus or scroll.
+    QCOMPARE(math->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(math->selectionMode(), QAbstractItemView::NoSelection);
+    QCOMPARE(math->focusPolicy(), Qt::NoFocus);
+    QVERIFY(math->horizontalHeader()->isHidden());
+    QVERIFY(math->verticalHeader()->isHidden());
+    QCOMPARE(math->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
+}
+
+void TestItemViews::statistics_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<QList<QStringList>>("rows"); // TEMP, HUMI, DP, WB: NUM, MIN, MAX, AVG
+
+    QTest::newRow("Celsius") << 0
+                             << QList<QStringList> {{"2", "20.0", "21.5", "20.8"},
+                                                    {"2", "45.0", "55.0", "50.0"},
+                                                    {"2", "8.0", "9.0", "8.5"},
+                                                    {"2", "13.0", "14.0", "13.5"}};
+    // Humidity and the counts are never converted.
+    QTest::newRow("Fahrenheit") << 1
+                                << QList<QStringList> {{"2", "68.0", "70.7", "69.3"},
+                                                       {"2", "45.0", "55.0", "50.0"},
+                                                       {"2", "46.4", "48.2", "47.3"},
+                                                       {"2", "55.4", "57.2", "56.3"}};
+}
+
+// 21.5 then 20.0: the statistics are folded reading by reading and shown with one decimal.
+void TestItemViews::statistics()
+{
+    QFETCH(int, unit);
+    QFETCH(QList<QStringList>, rows);
+
+    auto window = makeTestWindow();
+    if (unit != 0)
+        QVERIFY2(setUnit(meter, window.get(), unit), "the window does not follow updateParam");
+    ItemData *item = window->activeItem();
+    QVERIFY(item);
+
+    record(window.get(), item, makeReading(21.5, 45.0, 9.0, 14.0));
+    window->updateStatisticTable();
+    QCOMPARE(gridRow(window.get(), 1).first(), QStringLiteral("1"));
+    QCOMPARE(item->getStatistic(0)->total, 21.5);
+
+    record(window.get(), item, makeReading(20.0, 55.0, 8.0, 13.0));
+    window->updateStatisticTable();
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(gridRow(window.get(), k + 1), rows.at(k));
+    // Held in the base unit whatever is shown.
+    QCOMPARE(item->getStatistic(0)->minimum, 20.0);
+    QCOMPARE(item->getStatistic(0)->average, 20.75);
+    QCOMPARE(grid(window.get())->item(1, 2)->font().weight(), 50);
+}
+
+void TestItemViews::rebuildFollowsTheUnit_data()
+{
+    QTest::addColumn<int>("unit"); // -1: no parameter record yet
+    QTest::addColumn<QString>("temperature"); // table cell and chart read-out
+    QTest::addColumn<double>("plotted");
+    QTest::addColumn<QString>("dewPoint");
+
+    QTest::newRow("before the first parameter record") << -1 << "21.5 " << 21.5 << "9.1 ";
+    QTest::newRow("Celsius") << 0 << "21.5 ℃" << 21.5 << "9.1 ℃";
+    QTest::newRow("Fahrenheit") << 1 << "70.7 ℉" << 70.7 << "48.4 ℉";
+}
+
+// A change of unit redraws table, charts and grid; the readings and statistics stay in the
+// base unit.
+void TestItemViews::rebuildFollowsTheUnit()
+{
+    QFETCH(int, unit);
+    QFETCH(QString, temperature);
+    QFETCH(double, plotted);
+    QFETCH(QString, dewPoint);
+
+    auto window = makeTestWindow();
+    ItemData *item = window->activeItem();
+    for (int i = 0; i < 3; ++i)
+        record(window.get(), item, makeReading(21.5, 45.0 + i, 9.1, 14.2));
+    window->refreshItemViews();
+    if (unit >= 0) {
+        QVERIFY2(setUnit(meter, window.get(), unit), "the window does not follow updateParam");
+        window->refreshItemViews();
+    }
+
+    QCOMPARE(window->dataModel()->rowCount(), 3);
+    QCOMPARE(cell(window.get(), 2, 2), temperature);
+    QCOMPARE(cell(window.get(), 2, 3), QStringLiteral("47.0 %RH"));
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(points(window.get(), k).size(), 3);
+    const ChartPoint *t = points(window.get(), 0).last();
+    QCOMPARE(t->tag.toString(), temperature);
+    QVERIFY(qFuzzyCompare(t->value, plotted));
+    QCOMPARE(points(window.get(), 1).last()->tag.toString(), QStringLiteral("47.0 %RH"));
+    QCOMPARE(points(window.get(), 1).last()->value, 47.0);
+    QCOMPARE(points(window.get(), 2).last()->tag.toString(), dewPoint);
+    QCOMPARE(gridRow(window.get(), 1).at(1), temperature.section(QLatin1Char(' '), 0, 0));
+
+    QCOMPARE(item->getDataList().last()->temperature().value, 21.5);
+    QCOMPARE(item->getStatistic(0)->maximum, 21.5);
+    QCOMPARE(item->getStatistic(1)->count, 3);
+}
+
+void TestItemViews::plottedAt_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("live reading at its time") << false;
+    QTest::newRow("downloaded record at its storage time") << true;
+}
+
+void TestItemViews::plottedAt()
+{
+    QFETCH(bool, stored);
+    auto window = makeTestWindow();
+    const QDateTime measured(QDate(2024, 3, 5), QTime(14, 7, 9));
+    const QDateTime storedAt(QDate(2024, 2, 1), QTime(8, 30));
+
+    ItemData *item = window->activeItem();
+    if (stored) {
+        item = TvItemModel::itemDataOf(window->itemModel()->index(0, 0));
+        record(window.get(), item, makeStoredRecord(120, storedAt, 21.5));
+        window->itemSetToActive(window->itemModel()->index(0, 0));
+    } else {
+        record(window.get(), item, makeReading(21.5, 45.0, 9.1, 14.2, measured));
+        window->refreshItemViews();
+    }
+    QCOMPARE(window->activeItem(), item);
+    for (int k = 0; k < 4; ++k) {
+        QCOMPARE(points(window.get(), k).size(), 1);
+        QCOMPARE(points(window.get(), k).first()->time, stored ? storedAt : measured);
+    }
+}
+
+void TestItemViews::viewsOfAnEmptyItem_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("another, new item becomes active") << "new";
+    QTest::newRow("the active item is emptied") << "clear";
+}
+
+// The views never keep anything of the item shown before; the emptied readings are deleted
+// exactly once.
+void TestItemViews::viewsOfAnEmptyItem()
+{
+    QFETCH(QString, how);
+    auto window = makeTestWindow();
+    ItemData *item = window->activeItem();
+    for (int i = 0; i < 500; ++i)
+        record(window.get(), item, makeReading(20.0 + i % 7, 45.0, 9.1, 14.2));
+    window->refreshItemViews();
+    QCOMPARE(window->dataModel()->rowCount(), 500);
+    QCOMPARE(points(window.get(), 3).size(), 500);
+    QCOMPARE(gridRow(window.get(), 2).first(), QStringLiteral("500"));
+
+    DeletionCounter deletions;
+    deletions.watch(item->getDataList());
+    if (how == QLatin1String("new")) {
+        window->newItem(QStringLiteral("Empty"), ItemData::Measure);
+        QVERIFY(window->activeItem() != item);
+        QCOMPARE(item->count(), 500);
+    } else {
+        // A download empties its item the same way: the table lets go first.
+        window->dataModel()->clearData();
+        item->clearData();
+        window->refreshItemViews();
+        QCOMPARE(deletions.deleted, 500);
+    }
+
+    QCOMPARE(window->dataModel()->rowCount(), 0);
+    for (int k = 0; k < 4; ++k) {
+        QCOMPARE(points(window.get(), k).size(), 0);
+        QCOMPARE(gridRow(window.get(), k + 1), QStringList({"0", "0.0", "0.0", "0.0"}));
+    }
+}
+
+void TestItemViews::perReadingDiagnosticsAreOffByDefault()
+{
+    auto window = makeTestWindow();
+    ItemData *item = window->activeItem();
+    for (int i = 0; i < 200; ++i)
+        record(window.get(), item, makeReading(21.5, 45.0, 9.1, 14.2));
+
+    readingLines = countLines = 0;
+    previousHandler = qInstallMessageHandler(countingHandler);
+    QLoggingCategory::setFilterRules(QStringLiteral("meter.debug=true"));
+    window->refreshItemViews();
+    const int quietReadingLines = readingLines;
+    const int quietCountLines = countLines;
+    QLoggingCategory::setFilterRules(QStringLiteral("meter.reading.debug=true"));
+    window->refreshItemViews();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previousHandler);
+
+    QCOMPARE(quietReadingLines, 0);
+    QCOMPARE(quietCountLines, 1);
+    QCOMPARE(readingLines, 200);
+}
+
+// Rows of one height and one insertion per rebuild: the table never measures its rows.
+void TestItemViews::largeItemTableStaysCheap()
+{
+    auto window = makeTestWindow({}, true);
+    auto *table = window->findChild<QTableView *>(QStringLiteral("tv"));
+    QCOMPARE(table->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+
+    ItemData *item = window->activeItem();
+    for (int i = 0; i < 20000; ++i)
+        record(window.get(), item, makeReading(20.0 + i % 50 / 10.0, 45.0, 9.1, 14.2));
+    int insertions = 0;
+    connect(window->dataModel(), &QAbstractItemModel::rowsInserted, this,
+            [&insertions] { ++insertions; });
+    window->refreshItemViews();
+    QCOMPARE(insertions, 1);
+    QCoreApplication::processEvents();
+    // Scrolled to the newest reading.
+    QCOMPARE(table->rowAt(table->viewport()->height() - 2) + 1 >= 19990, true);
+    QCOMPARE(table->rowHeight(0), table->rowHeight(19999));
+}
+
+QTEST_MAIN(TestItemViews)
+#include "tst_itemviews.moc"
