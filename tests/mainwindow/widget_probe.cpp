@@ -1,5 +1,7 @@
 // A main window in a process of its own. Exit codes: 0 the application quit by itself,
 // 3 the window was still there after a while, 4 a modal box appeared.
+// With the arguments "--grab <file.png>" the shown window is saved as a picture instead
+// (exit code 5), for a look at it.
 #include "widget.h"
 
 #include <QApplication>
@@ -9,15 +11,26 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int grabAt = args.indexOf(QStringLiteral("--grab"));
+    const QString grabFile = grabAt > 0 ? args.value(grabAt + 1) : QString();
+
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
             std::_Exit(4);
     });
     watch.start(10);
-    QTimer::singleShot(1500, [] { QCoreApplication::exit(3); });
 
     Widget window;
     window.show();
+    if (grabFile.isEmpty()) {
+        QTimer::singleShot(1500, [] { QCoreApplication::exit(3); });
+    } else {
+        QTimer::singleShot(800, &window, [&window, grabFile] {
+            window.grab().save(grabFile);
+            QCoreApplication::exit(5);
+        });
+    }
     return app.exec();
 }
