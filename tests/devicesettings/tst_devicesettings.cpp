@@ -1,0 +1,345 @@
+#include "settingsrun.h"
+#include "windowfixture.h"
+
+#include "chartline.h"
+#include "datamodel.h"
+#include "dmmchart.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTableWidget>
+
+namespace {
+
+// What the active item's views show: table, statistics grid and temperature chart.
+struct ShownTemperature
+{
+    QString tableCell; // first row, temperature column
+    QString statisticMin; // temperature row, MIN column
+    double chartValue = 0.0; // first point of the temperature chart
+};
+
+ShownTemperature shownTemperature(Widget *window)
+{
+    ShownTemperature shown;
+    shown.tableCell = window->dataModel()->index(0, 2).data().toString();
+    shown.statisticMin
+        = window->findChild<QTableWidget *>(QStringLiteral("twMath"))->item(1, 2)->text();
+    const DMMChart *chart = window->findChild<DMMChart *>(QStringLiteral("chartTemp"));
+    if (chart->lineCount() > 0 && !chart->line(0)->points.isEmpty())
+        shown.chartValue = chart->line(0)->points.first()->value;
+    return shown;
+}
+
+QDateTime clockCallTime(const QStringList &calls)
+{
+    for (const QString &call : calls) {
+        if (call.startsWith(QLatin1String("setDateTime ")))
+            return QDateTime::fromString(call.mid(12), Qt::ISODate);
+    }
+    return QDateTime();
+}
+
+} // namespace
+
+class TestDeviceSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void writeFromTheDialog();
+    void responseResult_data();
+    void responseResult();
+    void unitFollowsTheRecords_data();
+    void unitFollowsTheRecords();
+    void undefinedUnitCode();
+    void clockCommands_data();
+    void clockCommands();
+
+private:
+    ScriptableMeter *meter = nullptr;
+};
+
+void TestDeviceSettings::initTestCase()
+{
+    meter = scriptableMeter();
+    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+}
+
+void TestDeviceSettings::init()
+{
+    meter->reset();
+}
+
+// The dialog asks for the record, shows it, writes the user's values, reads them back and
+// confirms once the meter reports success.
+void TestDeviceSettings::writeFromTheDialog()
+{
+    auto window = makeTestWindow();
+    QVERIFY(connectMeter(window.get()));
+    meter->clearCalls();
+
+    ModalWatcher modals;
+    const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
+        QCOMPARE(meter->calls(), QStringList {"readParam"});
+        QVERIFY(waitForHighTemp(dialog, 70.0));
+
+        // A second Settings command while the dialog runs does not open another one.
+        window->findChild<QAction *>(QStringLiteral("actionSettings"))->trigger();
+        QCOMPARE(window->findChildren<DlgSettings *>().size(), 1);
+
+        dialogChild<QDoubleSpinBox>(dialog, "sbHighTemp")->setValue(31.5);
+        dialogChild<QDoubleSpinBox>(dialog, "sbLowHumi")->setValue(12.0);
+        meter->clearCalls();
+        modals.expectMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
+
+        // Both calls are made at once; Write waits for the meter's answer.
+        QCOMPARE(meter->calls(), (QStringList {"writeParam", "readParam"}));
+        QVERIFY(!dialog->writeButton()->isEnabled());
+        QCOMPARE(int(meter->lastWrittenParam().highTemp), 315);
+        QCOMPARE(int(meter->lastWrittenParam().lowHumi), 120);
+        QCOMPARE(int(meter->lastWrittenParam().autoPower), 30);
+
+        QVERIFY(modals.waitForAll());
+        const ModalWatcher::Seen box = modals.last();
+        QCOMPARE(box.text, QStringLiteral("Parameters saved successfully."));
+        QCOMPARE(box.icon, QMessageBox::Information);
+        QCOMPARE(box.title, QString());
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(dialog->writeButton()->isEnabled());
+        // The read-back shows what the meter stored.
+        QVERIFY(waitForHighTemp(dialog, 31.5));
+    });
+    QVERIFY(ran);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(modals.verify());
+    // The dialog is gone with its command, and parameters are asked for again on readings.
+    QTRY_VERIFY(window->findChildren<DlgSettings *>().isEmpty());
+}
+
+void TestDeviceSettings::responseResult_data()
+{
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<bool>("dialogOpen");
+    QTest::addColumn<bool>("confirmed");
+
+    QTest::newRow("(3, 1) during a write") << 3 << 1 << true << true;
+    QTest::newRow("(3, 0) during a write") << 3 << 0 << true << false;
+    QTest::newRow("(2, 1) during a write") << 2 << 1 << true << false;
+    QTest::newRow("(1, 3) during a write") << 1 << 3 << true << false;
+    QTest::newRow("(3, 1) after the dialog was closed") << 3 << 1 << false << true;
+    QTest::newRow("(3, 0) after the dialog was closed") << 3 << 0 << false << false;
+}
+
+// Only (3, 1) confirms a write: it re-enables Write and shows the box, also when the dialog
+// has been closed meanwhile. Any other pair leaves Write disabled and says nothing.
+void TestDeviceSettings::responseResult()
+{
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(bool, dialogOpen);
+    QFETCH(bool, confirmed);
+
+    // The meter stores writes but never answers them by itself.
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerWriteParam(false); });
+    QVERIFY(connectMeter(window.get()));
+
+    ModalWatcher modals;
+    const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
+        QVERIFY(waitForHighTemp(dialog, 70.0));
+        QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
+        QVERIFY(!dialog->writeButton()->isEnabled());
+        if (!dialogOpen)
+            return;
+        if (confirmed)
+            modals.expectMessageBox(QMessageBox::Ok);
+        meter->emitResponseResult(a, b);
+        if (confirmed)
+            QVERIFY(modals.waitForAll());
+        else
+            QTest::qWait(100);
+        QCOMPARE(dialog->writeButton()->isEnabled(), confirmed);
+    });
+    QVERIFY(ran);
+    if (QTest::currentTestFailed())
+        return;
+
+    if (!dialogOpen) {
+        QTRY_VERIFY(window->findChildren<DlgSettings *>().isEmpty());
+        if (confirmed)
+            modals.expectMessageBox(QMessageBox::Ok);
+        meter->emitResponseResult(a, b);
+        if (confirmed)
+            QVERIFY(modals.waitForAll());
+        else
+            QTest::qWait(100);
+    }
+    QVERIFY(modals.verify());
+    const QStringList texts = modals.texts();
+    QCOMPARE(texts.count(QStringLiteral("Parameters saved successfully.")), confirmed ? 1 : 0);
+}
+
+void TestDeviceSettings::unitFollowsTheRecords_data()
+{
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<int>("refreshes");
+    QTest::addColumn<QString>("unitText");
+
+    QTest::newRow("0 after start-up") << QList<int> {0} << 0 << "℃";
+    QTest::newRow("1 after start-up") << QList<int> {1} << 1 << "℉";
+    QTest::newRow("1, then 1 again") << QList<int> {1, 1} << 1 << "℉";
+    QTest::newRow("1, then 0") << QList<int> {1, 0} << 2 << "℃";
+    QTest::newRow("0, 1, 1, 0, 0") << QList<int> {0, 1, 1, 0, 0} << 2 << "℃";
+}
+
+// A parameter record sets the unit; the active item's views are rebuilt only when it changes.
+void TestDeviceSettings::unitFollowsTheRecords()
+{
+    QFETCH(QList<int>, codes);
+    QFETCH(int, refreshes);
+    QFETCH(QString, unitText);
+
+    // Records arrive only when the test sends them.
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerReadParam(false); });
+    QVERIFY(connectMeter(window.get()));
+    MeterOptions options = window->options();
+    options.SampleRate = 0; // every reading is recorded
+    window->setOptions(options);
+    action(window.get(), "actionStart")->trigger();
+    meter->emitDisplay(20.0, 50.0, 9.3, 14.0);
+    meter->emitDisplay(25.0, 55.0, 15.3, 18.8);
+    QTRY_COMPARE(window->activeItem()->count(), 2);
+    QTRY_COMPARE(window->dataModel()->rowCount(), 2);
+    QVERIFY(shownTemperature(window.get()).tableCell.startsWith(QLatin1String("20.0")));
+
+    // Each rebuild empties the table once.
+    QSignalSpy rebuilt(window->dataModel(), &QAbstractItemModel::rowsRemoved);
+    for (int code : codes) {
+        meter->param()->unit = quint8(code);
+        meter->emitUpdateParam();
+    }
+    QCOMPARE(rebuilt.count(), refreshes);
+    QCOMPARE(window->unitText(), unitText);
+    QCOMPARE(window->dataModel()->rowCount(), 2);
+
+    const bool fahrenheit = unitText == QStringLiteral("℉");
+    const ShownTemperature shown = shownTemperature(window.get());
+    QCOMPARE(shown.tableCell, fahrenheit ? QStringLiteral("68.0 ℉") : QStringLiteral("20.0 ℃"));
+    if (refreshes > 0) {
+        QCOMPARE(shown.statisticMin, fahrenheit ? QStringLiteral("68.0") : QStringLiteral("20.0"));
+        QCOMPARE(shown.chartValue, fahrenheit ? 68.0 : 20.0);
+    }
+
+    // The read-outs follow at the next reading.
+    meter->emitDisplay(30.0, 60.0, 21.4, 23.8);
+    auto label = [&](const char *name) {
+        return window->findChild<QLabel *>(QString::fromLatin1(name))->text();
+    };
+    QCOMPARE(label("lcdTemp"), fahrenheit ? QStringLiteral("86.0") : QStringLiteral("30.0"));
+    QCOMPARE(label("lcdTempUnit"), unitText);
+    QCOMPARE(label("lcdDPUnit"), unitText);
+    QCOMPARE(label("lcdWBUnit"), unitText);
+}
+
+// A unit code other than 0 and 1 is Celsius everywhere: the window neither shows ℉ nor
+// rebuilds its views for it, and the dialog shows and writes it back as 0.
+void TestDeviceSettings::undefinedUnitCode()
+{
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->param()->unit = 2; });
+    QVERIFY(connectMeter(window.get()));
+    MeterOptions options = window->options();
+    options.SampleRate = 0;
+    window->setOptions(options);
+    action(window.get(), "actionStart")->trigger();
+    meter->emitDisplay(20.0, 50.0, 9.3, 14.0);
+    QTRY_COMPARE(window->activeItem()->count(), 1);
+
+    QSignalSpy rebuilt(window->dataModel(), &QAbstractItemModel::rowsRemoved);
+    ModalWatcher modals;
+    const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
+        QVERIFY(waitForHighTemp(dialog, 70.0));
+        QCOMPARE(window->unitText(), QStringLiteral("℃"));
+        QCOMPARE(window->unitIndex(), 0);
+        QCOMPARE(dialogChild<QComboBox>(dialog, "cbbUnit")->currentText(), QStringLiteral("℃"));
+        QCOMPARE(dialogChild<QLabel>(dialog, "label_29")->text(), QStringLiteral("℃"));
+
+        modals.expectMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
+        QCOMPARE(int(meter->lastWrittenParam().unit), 0);
+        QVERIFY(modals.waitForAll());
+    });
+    QVERIFY(ran);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(modals.verify());
+    QCOMPARE(rebuilt.count(), 0);
+    QCOMPARE(shownTemperature(window.get()).tableCell, QStringLiteral("20.0 ℃"));
+}
+
+void TestDeviceSettings::clockCommands_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QDateTime>("typed"); // null: the computer's clock is expected
+
+    QTest::newRow("Sync Time") << "sync" << QDateTime();
+    QTest::newRow("Update with PC checked") << "update" << QDateTime();
+    QTest::newRow("Update with a typed time")
+        << "update" << QDateTime(QDate(2023, 12, 31), QTime(23, 59, 30));
+}
+
+// Both clock commands set the meter's clock once, to the computer's time unless the user
+// typed one; nothing is shown.
+void TestDeviceSettings::clockCommands()
+{
+    QFETCH(QString, how);
+    QFETCH(QDateTime, typed);
+
+    auto window = makeTestWindow();
+    QVERIFY(connectMeter(window.get()));
+    meter->clearCalls();
+    const QDateTime before = QDateTime::currentDateTime();
+
+    ModalWatcher modals;
+    if (how == QLatin1String("sync")) {
+        QAction *sync = action(window.get(), "actionSyncTime");
+        QVERIFY(sync->isEnabled());
+        sync->trigger();
+    } else {
+        const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
+            if (typed.isValid()) {
+                dialogChild<QCheckBox>(dialog, "cbPC")->setChecked(false);
+                dialogChild<QDateTimeEdit>(dialog, "dateTimeEdit")->setDateTime(typed);
+                // The clock-follow timer must leave the typed value alone.
+                QTest::qWait(600);
+            }
+            meter->clearCalls();
+            QTest::mouseClick(dialogChild<QPushButton>(dialog, "btnUpdateDatetime"),
+                              Qt::LeftButton);
+        });
+        QVERIFY(ran);
+    }
+    const QDateTime after = QDateTime::currentDateTime();
+    QVERIFY(modals.verify());
+
+    QCOMPARE(meter->calls().filter(QStringLiteral("setDateTime")).size(), 1);
+    const QDateTime sent = clockCallTime(meter->calls());
+    QVERIFY(sent.isValid());
+    if (typed.isValid()) {
+        QCOMPARE(sent, typed);
+    } else {
+        // Whole seconds; the dialog's editor follows the clock every half second.
+        QVERIFY2(sent >= before.addSecs(-2) && sent <= after,
+                 qPrintable(sent.toString(Qt::ISODate)));
+    }
+}
+
+QTEST_MAIN(TestDeviceSettings)
+#include "tst_devicesettings.moc"
