@@ -186,6 +186,10 @@ private:
 
     // Every live reading counts, recorded or not; every third one asks for the parameters.
     qint64 m_readingCount = 0;
+
+    // options.xml is applied once, at the first show: a later show (after a minimise) must not
+    // undo options changed in the dialog since, nor move the window back (windowsettings.cpp).
+    bool m_settingsRestored = false;
 };
 
 #endif // WIDGET_H
