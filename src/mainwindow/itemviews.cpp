@@ -9,8 +9,10 @@
 
 #include <QAbstractItemView>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHash>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QTableWidgetItem>
 
 // The views of the active item: reading table, charts and statistics grid.
@@ -19,6 +21,8 @@ namespace {
 
 constexpr int channelCount = 4;
 constexpr int humidityChannel = 1;
+// From about a tenth of a second of rebuilding on.
+constexpr int busyCursorReadings = 50000;
 // Right and bottom, as the grid has always drawn its cells.
 constexpr Qt::Alignment statisticAlignment = Qt::AlignRight | Qt::AlignBottom;
 
@@ -136,9 +140,25 @@ void Widget::refreshItemViews()
         return;
 
     const QList<DmmData *> readings = m_activeItem->getDataList();
+    // Rebuilding a large item takes a noticeable moment; say so with the busy cursor.
+    const bool busy = readings.size() >= busyCursorReadings;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([busy] {
+        if (busy)
+            QGuiApplication::restoreOverrideCursor();
+    });
+
     m_dataModel->clearData();
     m_dataModel->setDataList(readings);
     ui->tv->scrollToBottom();
+
+    // The old points go first, so that the new ones reuse their memory instead of doubling the
+    // peak for an item of a million readings.
+    DMMChart *const charts[channelCount]
+        = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
+    for (DMMChart *chart : charts)
+        chart->clearPoints();
 
     QList<ChartPoint *> points[channelCount];
     for (QList<ChartPoint *> &list : points)
@@ -165,12 +185,8 @@ void Widget::refreshItemViews()
     }
     qCDebug(lcMeter).nospace() << "Count: " << points[0].size();
 
-    DMMChart *const charts[channelCount]
-        = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
-    for (int k = 0; k < channelCount; ++k) {
-        charts[k]->clearPoints();
+    for (int k = 0; k < channelCount; ++k)
         charts[k]->addPoints(points[k], 0);
-    }
 
     updateStatisticTable();
 }

@@ -143,7 +143,6 @@ void TestItemCommands::proposedName_data()
     QTest::newRow("any name starting with Measure counts")
         << QStringList {"new Measurement"} << "Measure3";
     QTest::newRow("the prefix is case-sensitive") << QStringList {"new measure x"} << "Measure2";
-    QTest::newRow("other names do not count") << QStringList {"new Hall"} << "Measure2";
     // The number comes round again, so two items may be called Measure2.
     QTest::newRow("after a delete") << QStringList {"new Measure2", "delete 0"} << "Measure2";
 }
@@ -182,7 +181,6 @@ void TestItemCommands::newItemName_data()
     QTest::newRow("default") << false << "Measure2" << QStringList {"Measure1", "Measure2*"};
     QTest::newRow("trimmed") << false << "  Hall A \t" << QStringList {"Measure1", "Hall A*"};
     QTest::newRow("blank") << false << "   " << QStringList {"Measure1*"};
-    QTest::newRow("empty") << false << "" << QStringList {"Measure1*"};
     QTest::newRow("cancelled") << true << "" << QStringList {"Measure1*"};
 }
 
@@ -411,9 +409,6 @@ void TestItemCommands::activate_data()
     QTest::newRow("Store Data") << "activated"
                                 << "store"
                                 << "Store Data" << false << false << 3;
-    QTest::newRow("command, another item") << "command"
-                                           << "0"
-                                           << "Measure1" << false << true << 1;
     QTest::newRow("command, Store Data") << "command"
                                          << "store"
                                          << "Store Data" << false << false << 3;
