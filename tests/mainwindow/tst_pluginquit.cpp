@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -51,14 +50,12 @@ void TestPluginQuit::incompletePluginFolder()
     QProcess process;
     process.setWorkingDirectory(dir.path());
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QElapsedTimer clock;
-    clock.start();
     process.start(probe, QStringList());
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    // A quit that came later than the first turn of the event loop would lose the race
+    // against the probe's own exit code 3.
     QCOMPARE(process.exitCode(), exitCode);
-    if (exitCode == 0)
-        QVERIFY2(clock.elapsed() < 1500, "the quit came late");
 }
 
 QTEST_GUILESS_MAIN(TestPluginQuit)
