@@ -25,7 +25,7 @@ class QWidget;
 //     QCOMPARE(modals.last().text, QString("Failed to open device."));
 //
 // When a box appears later (from a signal or a timer), wait with waitForAll() first. A modal
-// that is not expected is recorded, dismissed (Escape button, reject, close) so that the test
+// that is not expected is recorded, dismissed (Escape key, reject, close) so that the test
 // goes on, and makes verify() fail; so does an expectation that was never met. The destructor
 // runs the same check and fails the running test function if nothing has checked yet, so a
 // watcher left in scope guards a test even without the final QVERIFY.
