@@ -1,0 +1,433 @@
+#include "shotdriver.h"
+
+#include "widget.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTextStream>
+#include <QTreeView>
+
+namespace {
+
+// Chart margins as the main window sets them: the plot area starts 70 px from the left,
+// 40 px from the top, and ends 20 px from the right and 68 px from the bottom.
+QRect plotArea(const QWidget *chart)
+{
+    return QRect(70, 40, chart->width() - 90, chart->height() - 108);
+}
+
+// Presses the button of a dialog that plays the given role (OK, Yes...), like a user would.
+bool pressButton(QWidget *dialog, QDialogButtonBox::ButtonRole role)
+{
+    if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+        for (QAbstractButton *b : box->buttons()) {
+            if (box->buttonRole(b) == QMessageBox::ButtonRole(role)) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                return true;
+            }
+        }
+        return false;
+    }
+    for (auto *buttons : dialog->findChildren<QDialogButtonBox *>()) {
+        for (QAbstractButton *b : buttons->buttons()) {
+            if (buttons->buttonRole(b) == role) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void closeDialog(QWidget *dialog)
+{
+    if (auto *d = qobject_cast<QDialog *>(dialog))
+        d->reject();
+    else
+        dialog->close();
+}
+
+} // namespace
+
+ShotDriver::ShotDriver(Widget *window, QObject *parent)
+    : QObject(parent)
+    , m_window(window)
+{
+    m_modalPoll.setInterval(20);
+    connect(&m_modalPoll, &QTimer::timeout, this, &ShotDriver::pollModal);
+    m_modalPoll.start();
+}
+
+int ShotDriver::run(const QString &outputDir)
+{
+    m_out.setPath(outputDir);
+    const QList<QPair<QString, std::function<bool()>>> scenes {
+        {QStringLiteral("options"), [this] { return sceneOptions(); }},
+        {QStringLiteral("live measurement"), [this] { return sceneLiveMeasurement(); }},
+        {QStringLiteral("item menu"), [this] { return sceneItemMenu(); }},
+        {QStringLiteral("new item"), [this] { return sceneNewItem(); }},
+        {QStringLiteral("charts"), [this] { return sceneCharts(); }},
+        {QStringLiteral("settings"), [this] { return sceneSettings(); }},
+        {QStringLiteral("download"), [this] { return sceneDownload(); }},
+        {QStringLiteral("export"), [this] { return sceneExport(); }},
+    };
+    QTextStream out(stdout);
+    int failed = 0;
+    for (const auto &scene : scenes) {
+        m_scene = scene.first;
+        m_failures.clear();
+        m_handlers.clear();
+        const bool ok = scene.second() && m_failures.isEmpty();
+        // Whatever a failed scene left open is closed before the next one starts.
+        for (int i = 0; i < 5 && QApplication::activeModalWidget(); ++i) {
+            closeDialog(QApplication::activeModalWidget());
+            QTest::qWait(100);
+        }
+        m_handlers.clear();
+        out << (ok ? "ok     " : "FAILED ") << scene.first;
+        if (!m_failures.isEmpty())
+            out << ": " << m_failures.join(QStringLiteral("; "));
+        out << Qt::endl;
+        if (!ok)
+            ++failed;
+    }
+    return failed;
+}
+
+void ShotDriver::fail(const QString &why)
+{
+    m_failures << why;
+}
+
+QAction *ShotDriver::action(const char *name) const
+{
+    return m_window->findChild<QAction *>(QLatin1String(name));
+}
+
+QWidget *ShotDriver::child(const char *name) const
+{
+    return m_window->centralWidget()->findChild<QWidget *>(QLatin1String(name));
+}
+
+bool ShotDriver::trigger(const char *name)
+{
+    QAction *a = action(name);
+    if (!a || !a->isEnabled()) {
+        fail(QStringLiteral("%1 is not available").arg(QLatin1String(name)));
+        return false;
+    }
+    a->trigger();
+    return true;
+}
+
+bool ShotDriver::save(QWidget *widget, const QString &name)
+{
+    if (!widget) {
+        fail(QStringLiteral("nothing to picture for %1").arg(name));
+        return false;
+    }
+    const QString file = m_out.filePath(name + QStringLiteral(".png"));
+    if (!widget->grab().save(file, "PNG")) {
+        fail(QStringLiteral("cannot write %1").arg(file));
+        return false;
+    }
+    return true;
+}
+
+void ShotDriver::expectModals(const QList<Expected> &handlers)
+{
+    m_handlers = handlers;
+}
+
+void ShotDriver::pollModal()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || modal == m_handled)
+        return;
+    // A progress dialog is watched, not answered.
+    if (qobject_cast<QProgressDialog *>(modal))
+        return;
+    if (m_handlers.isEmpty() || !modal->inherits(m_handlers.constFirst().className)) {
+        if (modal != m_unexpected) {
+            m_unexpected = modal;
+            m_unexpectedSince.start();
+        } else if (m_unexpectedSince.elapsed() > 8000) {
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            fail(QStringLiteral("unexpected %1 %2")
+                     .arg(QLatin1String(modal->metaObject()->className()),
+                          box ? box->text() : QString()));
+            m_handled = modal;
+            closeDialog(modal);
+        }
+        return;
+    }
+    m_handled = modal;
+    const Handler handler = m_handlers.takeFirst().handler;
+    // Let the dialog lay itself out and paint once before it is pictured.
+    QTest::qWait(300);
+    handler(modal);
+    if (modal == QApplication::activeModalWidget() && modal->isVisible()) {
+        fail(QStringLiteral("a %1 stayed open")
+                 .arg(QLatin1String(modal->metaObject()->className())));
+        closeDialog(modal);
+    }
+}
+
+void ShotDriver::click(QWidget *widget, const QPoint &pos)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+void ShotDriver::drag(QWidget *widget, const QPoint &from, const QPoint &to, bool release)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, from, widget->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    // A hand moves in steps, not in one jump.
+    for (int i = 1; i <= 10; ++i) {
+        const QPoint p = from + (to - from) * i / 10;
+        QMouseEvent move(QEvent::MouseMove, p, widget->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+        QTest::qWait(15);
+    }
+    if (release) {
+        QMouseEvent up(QEvent::MouseButtonRelease, to, widget->mapToGlobal(to), Qt::LeftButton,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &up);
+    }
+    QTest::qWait(50);
+}
+
+void ShotDriver::hover(QWidget *widget, const QPoint &pos)
+{
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::qWait(50);
+}
+
+bool ShotDriver::sceneOptions()
+{
+    // First as a new user sees the dialog, then with a short sampling period so that the
+    // live pictures fill up quickly.
+    expectModals({{"DlgOption", [this](QWidget *dialog) {
+                       save(dialog, QStringLiteral("options"));
+                       pressButton(dialog, QDialogButtonBox::RejectRole);
+                   }}});
+    if (!trigger("actionOption"))
+        return false;
+    if (!QTest::qWaitFor([this] { return modalsDone(); }, 5000))
+        fail(QStringLiteral("the options dialog did not appear"));
+
+    expectModals(
+        {{"DlgOption",
+          [this](QWidget *dialog) {
+              auto *rate = dialog->findChild<QSpinBox *>(QStringLiteral("spinSampleRate"));
+              if (!rate) {
+                  fail(QStringLiteral("no sample rate field"));
+                  return;
+              }
+              rate->setFocus();
+              rate->selectAll();
+              QTest::keyClicks(rate, QStringLiteral("100"));
+              pressButton(dialog, QDialogButtonBox::AcceptRole);
+          }},
+         {"QMessageBox", [](QWidget *box) { pressButton(box, QDialogButtonBox::AcceptRole); }}});
+    trigger("actionOption");
+    return QTest::qWaitFor([this] { return modalsDone(); }, 5000);
+}
+
+bool ShotDriver::sceneLiveMeasurement()
+{
+    if (!trigger("actionConnect"))
+        return false;
+    QAction *start = action("actionStart");
+    if (!QTest::qWaitFor([start] { return start && start->isEnabled(); }, 5000)) {
+        fail(QStringLiteral("the meter did not connect"));
+        return false;
+    }
+    QTest::qWait(1500); // the first parameter record brings the unit
+    trigger("actionStart");
+    auto *table = qobject_cast<QTableView *>(child("tv"));
+    if (!table || !table->model()) {
+        fail(QStringLiteral("no reading table"));
+        return false;
+    }
+    if (!QTest::qWaitFor([table] { return table->model()->rowCount() >= 160; }, 60000))
+        fail(QStringLiteral("only %1 readings recorded").arg(table->model()->rowCount()));
+    trigger("actionStop");
+    QTest::qWait(600);
+    save(m_window, QStringLiteral("window"));
+    save(child("widget_2"), QStringLiteral("leftpane"));
+    return true;
+}
+
+bool ShotDriver::sceneItemMenu()
+{
+    auto *tree = qobject_cast<QTreeView *>(child("tvItems"));
+    if (!tree || !tree->model()) {
+        fail(QStringLiteral("no item tree"));
+        return false;
+    }
+    // Right-click on the first measurement item (the current row decides the menu).
+    const QModelIndex item = tree->model()->index(0, 0, tree->model()->index(1, 0));
+    tree->setCurrentIndex(item);
+    const QPoint pos = tree->visualRect(item).center();
+    bool shown = false;
+    QTimer::singleShot(400, this, [this, &shown] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            shown = save(menu, QStringLiteral("item-menu"));
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, tree->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(tree->viewport(), &event);
+    QTest::qWait(600);
+    if (!shown)
+        fail(QStringLiteral("no context menu"));
+    return shown;
+}
+
+bool ShotDriver::sceneNewItem()
+{
+    expectModals({{"QInputDialog", [this](QWidget *dialog) {
+                       save(dialog, QStringLiteral("new-item"));
+                       pressButton(dialog, QDialogButtonBox::RejectRole);
+                   }}});
+    if (!trigger("actionItemNew"))
+        return false;
+    return QTest::qWaitFor([this] { return modalsDone(); }, 5000);
+}
+
+bool ShotDriver::sceneCharts()
+{
+    auto *tabs = qobject_cast<QTabWidget *>(child("tabWidget"));
+    QWidget *chart = child("chartHumi");
+    if (!tabs || !chart) {
+        fail(QStringLiteral("no charts"));
+        return false;
+    }
+    click(tabs->tabBar(), tabs->tabBar()->tabRect(1).center());
+    QTest::qWait(300);
+    const QRect plot = plotArea(chart);
+    const QPoint from(plot.left() + plot.width() * 35 / 100, plot.top() + 12);
+    const QPoint to(plot.left() + plot.width() * 62 / 100, plot.bottom() - 12);
+    drag(chart, from, to, false);
+    save(chart, QStringLiteral("chart-zoom"));
+    QMouseEvent up(QEvent::MouseButtonRelease, to, chart->mapToGlobal(to), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(chart, &up);
+    QTest::qWait(300);
+    hover(chart, QPoint(plot.left() + plot.width() * 45 / 100, plot.center().y()));
+    hover(chart, QPoint(plot.left() + plot.width() * 47 / 100, plot.center().y()));
+    save(chart, QStringLiteral("chart-cursor"));
+    // Back to all readings: a drag up and to the left.
+    drag(chart, plot.center(), plot.center() - QPoint(40, 40), true);
+    click(tabs->tabBar(), tabs->tabBar()->tabRect(0).center());
+    return true;
+}
+
+bool ShotDriver::sceneSettings()
+{
+    expectModals({{"DlgSettings", [this](QWidget *dialog) {
+                       // The parameters arrive from the meter while the dialog is open.
+                       QTest::qWait(1200);
+                       save(dialog, QStringLiteral("settings-alarm"));
+                       auto *tabs = dialog->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+                       if (tabs) {
+                           click(tabs->tabBar(), tabs->tabBar()->tabRect(1).center());
+                           QTest::qWait(200);
+                           save(dialog, QStringLiteral("settings-offset"));
+                       } else {
+                           fail(QStringLiteral("no tabs in the settings dialog"));
+                       }
+                       if (auto *cancel
+                           = dialog->findChild<QPushButton *>(QStringLiteral("pushButton_2")))
+                           QTest::mouseClick(cancel, Qt::LeftButton);
+                   }}});
+    if (!trigger("actionSettings"))
+        return false;
+    return QTest::qWaitFor([this] { return modalsDone(); }, 10000);
+}
+
+bool ShotDriver::sceneDownload()
+{
+    // The progress dialog is pictured half-way, from a timer, because the records arrive
+    // while the completion message runs its own event loop.
+    bool pictured = false;
+    QTimer watch;
+    watch.setInterval(2);
+    connect(&watch, &QTimer::timeout, this, [this, &pictured, &watch] {
+        auto *progress = m_window->findChild<QProgressDialog *>();
+        if (progress && progress->isVisible() && progress->value() >= progress->maximum() / 3
+            && progress->value() < progress->maximum()) {
+            pictured = save(progress, QStringLiteral("download"));
+            watch.stop();
+        }
+    });
+    watch.start();
+    expectModals(
+        {{"QMessageBox", [](QWidget *box) { pressButton(box, QDialogButtonBox::AcceptRole); }}});
+    if (!trigger("actionItemDownload"))
+        return false;
+    const bool done = QTest::qWaitFor([this] { return modalsDone(); }, 20000);
+    watch.stop();
+    QTest::qWait(300);
+    if (!pictured)
+        fail(QStringLiteral("the progress dialog was not seen"));
+    return done && pictured;
+}
+
+bool ShotDriver::sceneExport()
+{
+    const QString report = m_out.filePath(QStringLiteral("report.pdf"));
+    QFile::remove(report);
+    expectModals(
+        {{"dlgExport",
+          [this](QWidget *dialog) {
+              save(dialog, QStringLiteral("export"));
+              if (auto *pdf = dialog->findChild<QRadioButton *>(QStringLiteral("rbPdf")))
+                  QTest::mouseClick(pdf, Qt::LeftButton);
+              pressButton(dialog, QDialogButtonBox::AcceptRole);
+          }},
+         {"QFileDialog",
+          [this, report](QWidget *dialog) {
+              auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+              if (!name) {
+                  fail(QStringLiteral("no file name field in the file dialog"));
+                  return;
+              }
+              name->setFocus();
+              name->selectAll();
+              QTest::keyClicks(name, report);
+              QTest::keyClick(name, Qt::Key_Return);
+          }},
+         {"QMessageBox", [](QWidget *box) { pressButton(box, QDialogButtonBox::AcceptRole); }}});
+    if (!trigger("actionExport"))
+        return false;
+    const bool done = QTest::qWaitFor([this] { return modalsDone(); }, 20000);
+    if (!QFile::exists(report))
+        fail(QStringLiteral("no report written"));
+    return done;
+}
