@@ -397,15 +397,15 @@
     </message>
     <message>
         <source>MIN</source>
-        <translation>最小值</translation>
+        <translation>最小</translation>
     </message>
     <message>
         <source>MAX</source>
-        <translation>最大值</translation>
+        <translation>最大</translation>
     </message>
     <message>
         <source>AVG</source>
-        <translation>平均值</translation>
+        <translation>平均</translation>
     </message>
     <message>
         <source>The storing data is empty.</source>
