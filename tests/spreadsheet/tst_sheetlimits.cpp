@@ -76,8 +76,6 @@ private slots:
     void xlsxHundredThousand();
     void compoundFile_data();
     void compoundFile();
-    void streamNames_data();
-    void streamNames();
     void sharedStringsAcrossRecords();
 
 private:
@@ -245,29 +243,6 @@ void TestSheetLimits::compoundFile()
                  QString::fromLatin1(
                      QCryptographicHash::hash(it.value(), QCryptographicHash::Sha1).toHex()));
     }
-}
-
-void TestSheetLimits::streamNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("plain") << QStringLiteral("Workbook") << true;
-    QTest::newRow("31 characters") << QString(31, 'n') << true;
-    QTest::newRow("32 characters") << QString(32, 'n') << false;
-    QTest::newRow("empty") << QString() << false;
-    QTest::newRow("slash") << QStringLiteral("a/b") << false;
-    QTest::newRow("exclamation mark") << QStringLiteral("a!") << false;
-    QTest::newRow("same name in other case") << QStringLiteral("EXISTING") << false;
-}
-
-void TestSheetLimits::streamNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, accepted);
-    CfbWriter writer;
-    QVERIFY(writer.addStream(QStringLiteral("Existing"), "x"));
-    QCOMPARE(writer.addStream(name, "y"), accepted);
-    QCOMPARE(writer.streamCount(), accepted ? 2 : 1);
 }
 
 // Enough unique strings, short and long, one-byte and two-byte, that the shared string table
