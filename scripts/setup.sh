@@ -8,7 +8,7 @@ build_packages=(
     build-essential cmake
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
-    libxlsxwriter-dev libfreexl-dev libquazip1-qt5-dev
+    libxlsxwriter-dev libfreexl-dev libminizip-dev
 )
 test_packages=(
     xvfb xauth poppler-utils python3 python3-xlrd fonts-noto-cjk
