@@ -94,7 +94,6 @@ void TestDeviceSettings::writeFromTheDialog()
         QCOMPARE(window->findChildren<DlgSettings *>().size(), 1);
 
         dialogChild<QDoubleSpinBox>(dialog, "sbHighTemp")->setValue(31.5);
-        dialogChild<QDoubleSpinBox>(dialog, "sbLowHumi")->setValue(12.0);
         meter->clearCalls();
         modals.expectMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
@@ -103,7 +102,6 @@ void TestDeviceSettings::writeFromTheDialog()
         QCOMPARE(meter->calls(), (QStringList {"writeParam", "readParam"}));
         QVERIFY(!dialog->writeButton()->isEnabled());
         QCOMPARE(int(meter->lastWrittenParam().highTemp), 315);
-        QCOMPARE(int(meter->lastWrittenParam().lowHumi), 120);
         QCOMPARE(int(meter->lastWrittenParam().autoPower), 30);
 
         QVERIFY(modals.waitForAll());
@@ -134,7 +132,6 @@ void TestDeviceSettings::responseResult_data()
     QTest::newRow("(3, 1) during a write") << 3 << 1 << true << true;
     QTest::newRow("(3, 0) during a write") << 3 << 0 << true << false;
     QTest::newRow("(2, 1) during a write") << 2 << 1 << true << false;
-    QTest::newRow("(1, 3) during a write") << 1 << 3 << true << false;
     QTest::newRow("(3, 1) after the dialog was closed") << 3 << 1 << false << true;
     QTest::newRow("(3, 0) after the dialog was closed") << 3 << 0 << false << false;
 }
