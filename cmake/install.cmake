@@ -26,8 +26,11 @@ set_target_properties(ht-meter simulator PROPERTIES INSTALL_RPATH "")
 install(TARGETS ht-meter RUNTIME DESTINATION ${METER_INSTALL_APPDIR})
 install(TARGETS simulator LIBRARY DESTINATION ${METER_INSTALL_APPDIR}/Lib)
 install(FILES ${METER_RUNTIME_DIR}/zh-CN.qm DESTINATION ${METER_INSTALL_APPDIR} OPTIONAL)
-install(FILES ${METER_RUNTIME_DIR}/translations/qt_zh_CN.qm
-    DESTINATION ${METER_INSTALL_APPDIR}/translations OPTIONAL)
+# The toolkit's own translation, with whatever catalogues the build put beside it.
+if(TARGET meter_qt_translations)
+    install(DIRECTORY ${METER_RUNTIME_DIR}/translations/
+        DESTINATION ${METER_INSTALL_APPDIR}/translations FILES_MATCHING PATTERN "*.qm")
+endif()
 if(METER_MANUAL_FILES)
     install(FILES ${METER_MANUAL_FILES} DESTINATION ${METER_INSTALL_APPDIR})
 endif()

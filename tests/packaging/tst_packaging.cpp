@@ -126,9 +126,12 @@ void TstPackaging::layout_data()
         const QString f = QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(id);
         QTest::newRow(qPrintable(f)) << f;
     }
-    // The Chinese translation goes wherever the build made one.
-    if (QFile::exists(m_buildDir + QStringLiteral("/bin/zh-CN.qm")))
-        QTest::newRow("opt/ht-meter/zh-CN.qm") << QStringLiteral("opt/ht-meter/zh-CN.qm");
+    // The Chinese translation and manual go wherever the build made them.
+    for (const QString &optional :
+         {QStringLiteral("zh-CN.qm"), QStringLiteral("Software User Manual (Chinese).pdf")}) {
+        if (QFile::exists(m_buildDir + QStringLiteral("/bin/") + optional))
+            QTest::newRow(qPrintable(optional)) << QStringLiteral("opt/ht-meter/") + optional;
+    }
 }
 
 void TstPackaging::layout()

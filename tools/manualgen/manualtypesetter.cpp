@@ -48,6 +48,16 @@ void relayout(QTextDocument *doc)
     doc->documentLayout()->documentSize();
 }
 
+// Latin text in DejaVu Sans, Chinese in a simplified-Chinese face rather than whatever CJK
+// face the system would pick first (often a Japanese one, with other glyph shapes).
+QFont textFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Droid Sans Fallback")});
+    return font;
+}
+
 int pageOf(double y, double pageHeight)
 {
     return int(std::floor(y / pageHeight));
@@ -107,7 +117,7 @@ QString ManualTypesetter::metaContent(const QString &name, const QString &fallba
 QString ManualTypesetter::withContents(const QList<Heading> &headings, bool withPages) const
 {
     QString toc = QStringLiteral(
-        "<table class=\"contents\" width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">");
+        "<table class=\"contents\" width=\"100%\" cellspacing=\"0\" cellpadding=\"1\">");
     for (const Heading &h : headings) {
         if (h.level != 1)
             continue;
@@ -187,7 +197,7 @@ std::unique_ptr<QTextDocument> ManualTypesetter::typeset(const QString &html,
     const QDir base = QFileInfo(m_sourcePath).absoluteDir();
     for (const QString &name : m_imageNames)
         doc->addResource(QTextDocument::ImageResource, QUrl(name), QImage(base.filePath(name)));
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font = textFont();
     font.setPointSizeF(10.0);
     doc->setDefaultFont(font);
     doc->documentLayout()->setPaintDevice(device);
@@ -238,7 +248,7 @@ void ManualTypesetter::paintPage(QTextDocument *doc, QPainter &painter, int page
     painter.restore();
 
     painter.save();
-    QFont small(QStringLiteral("DejaVu Sans"));
+    QFont small = textFont();
     small.setPointSizeF(8.0);
     painter.setFont(small);
     const QPen rule(QColor(150, 150, 150), mmToDots(0.2));
