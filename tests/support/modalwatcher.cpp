@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -13,6 +14,7 @@
 
 namespace {
 constexpr int pollIntervalMs = 10;
+constexpr int maxFileAttempts = 300;
 
 QString kindName(int kind)
 {
@@ -135,6 +137,21 @@ QStringList ModalWatcher::texts() const
 
 void ModalWatcher::poll()
 {
+    if (m_fileDialog) {
+        if (!m_fileDialog->isVisible()) {
+            m_fileDialog = nullptr;
+        } else if (++m_fileAttempts > maxFileAttempts) {
+            m_failures << QStringLiteral("the file dialog did not take \"%1\"")
+                              .arg(m_fileExpectation.text);
+            QWidget *stuck = m_fileDialog;
+            m_fileDialog = nullptr;
+            dismiss(stuck);
+            return;
+        } else {
+            answer(m_fileDialog, m_fileExpectation);
+            return;
+        }
+    }
     QWidget *widget = QApplication::activePopupWidget();
     if (!widget)
         widget = QApplication::activeModalWidget();
@@ -234,8 +251,20 @@ bool ModalWatcher::answer(QWidget *widget, const Expectation &e)
         if (!files)
             return false;
         if (e.accept) {
-            files->selectFile(e.text);
+            // selectFile() leaves the name field alone while it has the focus, so the name
+            // is typed into the field as a user would.
+            const QFileInfo info(e.text);
+            files->setDirectory(info.absolutePath());
+            if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                name->setText(info.fileName());
+            else
+                files->selectFile(e.text);
             static_cast<QDialog *>(files)->accept(); // runs the file dialog's own accept
+            if (files->isVisible() && m_fileDialog != files) {
+                m_fileDialog = files;
+                m_fileExpectation = e;
+                m_fileAttempts = 0;
+            }
         } else {
             files->reject();
         }

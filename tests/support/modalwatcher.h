@@ -114,6 +114,11 @@ private:
     QStringList m_failures;
     QStringList m_tolerated;
     QList<QPointer<QWidget>> m_handled;
+    // A file dialog may refuse an accept while it still reads its folder: it is answered
+    // again on later polls until it closes.
+    QPointer<QWidget> m_fileDialog;
+    Expectation m_fileExpectation;
+    int m_fileAttempts = 0;
     bool m_checked = false;
     bool m_busy = false;
 };
