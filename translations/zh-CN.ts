@@ -447,6 +447,44 @@
         <source>Changes will take effect when you restart application.</source>
         <translation>更改将在重新启动程序后生效。</translation>
     </message>
+    <message>
+        <source>The data are empty.</source>
+        <translation>没有数据。</translation>
+    </message>
+    <message>
+        <source>Export the chart to a picture.</source>
+        <translation>将图表导出为图片</translation>
+    </message>
+    <message>
+        <source>Export the data to a pdf file.</source>
+        <translation>将数据导出为 PDF 文件</translation>
+    </message>
+    <message>
+        <source>Writing the report...</source>
+        <translation>正在生成报告...</translation>
+    </message>
+    <message>
+        <source>The report could not be written.
+%1</source>
+        <translation>无法写入报告。
+%1</translation>
+    </message>
+    <message>
+        <source>The data are exported successfully.</source>
+        <translation>数据导出成功。</translation>
+    </message>
+    <message>
+        <source>Export the datas to a excel file.</source>
+        <translation>将数据导出为 Excel 文件</translation>
+    </message>
+    <message>
+        <source>Import the datas from a excel file.</source>
+        <translation>从 Excel 文件导入数据</translation>
+    </message>
+    <message>
+        <source>The data is imported successfully.</source>
+        <translation>数据导入成功。</translation>
+    </message>
 </context>
 <context>
     <name>dlgExport</name>
