@@ -1,6 +1,8 @@
 // Times the rebuild of the main window's views (reading table, four charts, statistics grid)
 // when an item of 10 000, 100 000 and 1 000 000 readings becomes active, in Celsius and in
-// Fahrenheit, and measures the memory one stored and shown reading costs. Values are
+// Fahrenheit, and measures the memory one stored and shown reading costs: "item" is the
+// reading in its item alone, "heap" and "RSS" the reading with its table row and its four
+// chart points, from the allocator's count and from the resident size. Values are
 // converted by the simulated meter in Lib/ beside the program.
 //
 //     item_views_bench [--runs N] [--max N] [--screenshot file.png]
@@ -150,6 +152,7 @@ int main(int argc, char *argv[])
         << "cpu ms"
         << "+paint ms"
         << "cpu ns/r"
+        << "item B/r"
         << "heap B/r"
         << "RSS B/r" << qSetFieldWidth(0) << Qt::endl;
 
@@ -166,6 +169,7 @@ int main(int argc, char *argv[])
             const double rssBefore = residentBytes();
             ItemData *item = window.activeItem();
             fill(&window, item, count);
+            const double itemPerReading = (heapInUse() - heapBefore) / count;
 
             std::vector<double> rebuild;
             std::vector<double> painted;
@@ -187,6 +191,7 @@ int main(int argc, char *argv[])
                 << QString::number(median(rebuild), 'f', 1) << QString::number(median(cpu), 'f', 1)
                 << QString::number(median(painted), 'f', 1)
                 << QString::number(median(cpu) * 1e6 / count, 'f', 0)
+                << QString::number(itemPerReading, 'f', 0)
                 << QString::number(heapPerReading, 'f', 0) << QString::number(rssPerReading, 'f', 0)
                 << qSetFieldWidth(0) << Qt::endl;
 

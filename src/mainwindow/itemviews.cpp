@@ -153,16 +153,18 @@ void Widget::refreshItemViews()
     m_dataModel->setDataList(readings);
     ui->tv->scrollToBottom();
 
-    // The old points go first, so that the new ones reuse their memory instead of doubling the
-    // peak for an item of a million readings.
+    // The lists are taken before the old points go, and the old points go before the new ones
+    // are made: the new points then reuse the very blocks the old ones leave, instead of
+    // doubling the peak for an item of a million readings or making the allocator sort through
+    // millions of freed blocks.
+    QList<ChartPoint *> points[channelCount];
+    for (QList<ChartPoint *> &list : points)
+        list.reserve(readings.size());
     DMMChart *const charts[channelCount]
         = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
     for (DMMChart *chart : charts)
         chart->clearPoints();
 
-    QList<ChartPoint *> points[channelCount];
-    for (QList<ChartPoint *> &list : points)
-        list.reserve(readings.size());
     TagCache temperatureTags(m_unitText);
     TagCache humidityTags(QStringLiteral("%RH"));
     const bool traced = lcReading().isDebugEnabled();
