@@ -38,9 +38,9 @@ public:
     void startDownload(int intervalSeconds);
     void answerParam(DmmParam *record);
     void confirmWrite(const DmmParam &meterParam);
-    void stopAll();
 
 private:
+    void stopAll();
     void takeReading();
     void sendStoreBatch();
     void dropLink();

@@ -71,11 +71,6 @@ void PortWatcher::start()
     m_timer->start();
 }
 
-void PortWatcher::stop()
-{
-    m_timer->stop();
-}
-
 void PortWatcher::poll()
 {
     const QString now = identity(find(m_vendorId, m_productId));

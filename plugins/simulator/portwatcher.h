@@ -21,9 +21,7 @@ public:
     // "virtual" for a described adapter that needs no port at all. Safe from any thread.
     static QSerialPortInfo find(quint16 vendorId, quint16 productId);
 
-public slots:
     void start();
-    void stop();
 
 signals:
     // The answer of find() for the watched ids is no longer the same port.

@@ -29,37 +29,42 @@ SimulatedMeter::SimulatedMeter(QObject *parent)
     registerDmmDataMetaTypes();
     registerDmmParamMetaType();
 
+    // The port list is polled off the GUI thread: enumerating the system's devices can take
+    // a while, and the window must not stall for it.
+    m_thread.setObjectName(QStringLiteral("simulated meter"));
     m_engine = new MeterEngine(this);
     m_watcher = new PortWatcher(adapterVendorId, adapterProductId, m_settings.pollMs);
-    // Forwarded directly, so that usbRefreshed() comes from the watcher's thread.
-    connect(m_watcher, &PortWatcher::changed, this, &SimulatedMeter::usbRefreshed,
-            Qt::DirectConnection);
+    m_watcher->moveToThread(&m_thread);
 
     if (m_settings.threaded) {
-        m_thread.setObjectName(QStringLiteral("simulated meter"));
         m_engine->moveToThread(&m_thread);
-        m_watcher->moveToThread(&m_thread);
-        // Owned by the worker thread: deleted there when it finishes.
-        connect(&m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
-        connect(&m_thread, &QThread::finished, m_watcher, &QObject::deleteLater);
-        m_thread.start();
+        connect(m_watcher, &PortWatcher::changed, this, &SimulatedMeter::usbRefreshed,
+                Qt::DirectConnection);
         qCDebug(lcMeter) << "simulated meter: signals come from a worker thread";
     } else {
         m_engine->setParent(this);
-        m_watcher->setParent(this);
+        // re-emitted on this object's thread
+        connect(m_watcher, &PortWatcher::changed, this, &SimulatedMeter::usbRefreshed,
+                Qt::QueuedConnection);
     }
+    // The worker's objects are deleted in their own thread as it ends. Called directly: the
+    // plug-in may be destroyed after the application object, when no event is delivered.
+    connect(
+        &m_thread, &QThread::finished, this,
+        [this] {
+            delete m_watcher;
+            if (m_engine->thread() == QThread::currentThread())
+                delete m_engine;
+        },
+        Qt::DirectConnection);
+    m_thread.start();
     QMetaObject::invokeMethod(m_watcher, &PortWatcher::start, Qt::QueuedConnection);
 }
 
 SimulatedMeter::~SimulatedMeter()
 {
-    if (m_thread.isRunning()) {
-        QMetaObject::invokeMethod(
-            m_engine, [engine = m_engine] { engine->stopAll(); }, Qt::BlockingQueuedConnection);
-        QMetaObject::invokeMethod(m_watcher, &PortWatcher::stop, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
+    m_thread.quit();
+    m_thread.wait();
 }
 
 template<typename F> void SimulatedMeter::post(F &&f)

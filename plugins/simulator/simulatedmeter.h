@@ -82,7 +82,7 @@ private:
     template<typename F> void post(F &&f);
 
     SimulatorSettings m_settings; // as read when the plug-in loaded, then at each open()
-    QThread m_thread;
+    QThread m_thread; // polls the port list; runs the engine too when signals come from it
     MeterEngine *m_engine = nullptr;
     PortWatcher *m_watcher = nullptr;
     DmmParam m_meterParam; // what the simulated meter holds

@@ -14,7 +14,6 @@ private slots:
     void paramBytes_data();
     void paramBytes();
     void dataDefaults();
-    void dataValuesAreCopies_data();
     void dataValuesAreCopies();
 };
 
@@ -77,15 +76,40 @@ void TestDeviceContract::paramBytes_data()
     }
 
     // Every limit, by its place in the record: highs, then lows, in quantity order.
-    qint16 DmmParam::*const limits[]
-        = {&DmmParam::highTemp, &DmmParam::highHumi, &DmmParam::highDP, &DmmParam::highWB,
-           &DmmParam::lowTemp,  &DmmParam::lowHumi,  &DmmParam::lowDP,  &DmmParam::lowWB};
-    int offset = 3;
-    for (const auto field : limits) {
+    // (Assigned by name: a member pointer would not know the field is unaligned.)
+    const auto setLimit = [](DmmParam &param, int index, qint16 value) {
+        switch (index) {
+        case 0:
+            param.highTemp = value;
+            break;
+        case 1:
+            param.highHumi = value;
+            break;
+        case 2:
+            param.highDP = value;
+            break;
+        case 3:
+            param.highWB = value;
+            break;
+        case 4:
+            param.lowTemp = value;
+            break;
+        case 5:
+            param.lowHumi = value;
+            break;
+        case 6:
+            param.lowDP = value;
+            break;
+        default:
+            param.lowWB = value;
+            break;
+        }
+    };
+    for (int index = 0; index < 8; ++index) {
         p = {};
-        p.*field = 0x1234;
+        setLimit(p, index, 0x1234);
+        const int offset = 3 + 2 * index;
         QTest::addRow("limit at %d", offset) << p << expected({{offset, 0x34}, {offset + 1, 0x12}});
-        offset += 2;
     }
 
     // A full record: no field overlaps another.
@@ -137,53 +161,46 @@ void TestDeviceContract::dataDefaults()
     QVERIFY(data.parent() == nullptr);
 }
 
-void TestDeviceContract::dataValuesAreCopies_data()
-{
-    QTest::addColumn<int>("channel");
-    QTest::newRow("temperature") << 0;
-    QTest::newRow("humidity") << 1;
-    QTest::newRow("dew point") << 2;
-    QTest::newRow("wet bulb") << 3;
-}
-
 void TestDeviceContract::dataValuesAreCopies()
 {
-    QFETCH(int, channel);
     using Setter = void (DmmData::*)(const DmmValue &);
     using Getter = DmmValue (DmmData::*)() const;
-    const Setter setters[] = {&DmmData::setTemperature, &DmmData::setHumidity,
-                              &DmmData::setDewPoint, &DmmData::setWetBulb};
-    const Getter getters[]
-        = {&DmmData::temperature, &DmmData::humidity, &DmmData::dewPoint, &DmmData::wetBulb};
+    const std::pair<Setter, Getter> channels[] = {
+        {&DmmData::setTemperature, &DmmData::temperature},
+        {&DmmData::setHumidity, &DmmData::humidity},
+        {&DmmData::setDewPoint, &DmmData::dewPoint},
+        {&DmmData::setWetBulb, &DmmData::wetBulb},
+    };
 
-    DmmData data;
-    (data.*setters[channel])(DmmValue {7, -12.5, QStringLiteral("-12.5")});
-    // a second set replaces all three fields, even with defaults
-    DmmValue second;
-    second.value = 40.25;
-    (data.*setters[channel])(second);
-    DmmValue got = (data.*getters[channel])();
-    QCOMPARE(got.code, 3);
-    QCOMPARE(got.value, 40.25);
-    QVERIFY(got.text.isEmpty());
+    int channel = 0;
+    for (const auto &[set, get] : channels) {
+        DmmData data;
+        (data.*set)(DmmValue {7, -12.5, QStringLiteral("-12.5")});
+        // a second set replaces all three fields, even with defaults
+        DmmValue second;
+        second.value = 40.25;
+        (data.*set)(second);
+        DmmValue got = (data.*get)();
+        QCOMPARE(got.code, 3);
+        QCOMPARE(got.value, 40.25);
+        QVERIFY(got.text.isEmpty());
 
-    // changing the copy leaves the record alone
-    got.code = 9;
-    got.value = 1.0;
-    got.text = QStringLiteral("changed");
-    const DmmValue again = (data.*getters[channel])();
-    QCOMPARE(again.code, 3);
-    QCOMPARE(again.value, 40.25);
-    QVERIFY(again.text.isEmpty());
+        // changing the copy leaves the record alone
+        got.code = 9;
+        got.value = 1.0;
+        got.text = QStringLiteral("changed");
+        const DmmValue again = (data.*get)();
+        QCOMPARE(again.code, 3);
+        QCOMPARE(again.value, 40.25);
+        QVERIFY(again.text.isEmpty());
 
-    // the other channels are untouched
-    for (int other = 0; other < 4; ++other) {
-        if (other != channel)
-            QCOMPARE(data.value(other).value, 0.0);
+        // the value is on its own channel only
+        for (int other = 0; other < 4; ++other)
+            QCOMPARE(data.value(other).value, other == channel ? 40.25 : 0.0);
+        QCOMPARE(data.value(4).value, 0.0);
+        QCOMPARE(data.value(-1).code, 3);
+        ++channel;
     }
-    QCOMPARE(data.value(channel).value, 40.25);
-    QCOMPARE(data.value(4).value, 0.0);
-    QCOMPARE(data.value(-1).code, 3);
 }
 
 QTEST_APPLESS_MAIN(TestDeviceContract)
