@@ -7,7 +7,7 @@ dir=build
 flags=()
 if [ "${1:-}" = --sanitize ]; then
     dir=build-sanitize
-    flags=(-DMETER_SANITIZE=ON -DMETER_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+    flags=(-DMETER_SANITIZE=ON -DMETER_BUILD_BENCH=OFF)
 fi
 scripts/setup.sh test
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
