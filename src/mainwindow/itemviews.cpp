@@ -153,10 +153,8 @@ void Widget::refreshItemViews()
     m_dataModel->setDataList(readings);
     ui->tv->scrollToBottom();
 
-    // The lists are taken before the old points go, and the old points go before the new ones
-    // are made: the new points then reuse the very blocks the old ones leave, instead of
-    // doubling the peak for an item of a million readings or making the allocator sort through
-    // millions of freed blocks.
+    // The old points go before the new ones are made, so that the new ones reuse their memory
+    // instead of doubling the peak for an item of a million readings.
     QList<ChartPoint *> points[channelCount];
     for (QList<ChartPoint *> &list : points)
         list.reserve(readings.size());
