@@ -75,6 +75,9 @@ void Widget::setupStatisticTable()
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The row captions keep their full width; in the narrow left pane a stretched caption
+    // column would elide "TEMP:" to "TE...".
+    grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     grid->horizontalHeader()->setSectionsClickable(false);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::NoSelection);
