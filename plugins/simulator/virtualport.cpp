@@ -39,11 +39,11 @@ Q_DECL_HIDDEN QList<QSerialPortInfo> availablePortsBySysfs(bool &ok)
 
 QT_END_NAMESPACE
 
-QSerialPortInfo virtualAdapterPort(quint16 vendorId, quint16 productId)
+QSerialPortInfo virtualAdapterPort(quint16 vendorId, quint16 productId, const QString &portName)
 {
     QSerialPortInfoPrivate record;
-    record.portName = QStringLiteral("ttySIM0");
-    record.device = QStringLiteral("/dev/ttySIM0");
+    record.portName = portName;
+    record.device = QStringLiteral("/dev/") + portName;
     record.description = QStringLiteral("Simulated meter adapter");
     record.manufacturer = QStringLiteral("Simulator");
     record.vendorIdentifier = vendorId;

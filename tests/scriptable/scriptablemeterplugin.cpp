@@ -1,6 +1,6 @@
 #include "scriptablemeterplugin.h"
 
-#include "adapterportinfo.h"
+#include "virtualport.h"
 
 #include <QThread>
 
@@ -93,7 +93,7 @@ QSerialPortInfo ScriptableMeterPlugin::findPort(quint16 vendorId, quint16 produc
                .arg(vendorId, 4, 16, QLatin1Char('0'))
                .arg(productId, 4, 16, QLatin1Char('0')));
     if (m_adapterPresent && vendorId == adapterVendorId && productId == adapterProductId)
-        return adapterPortInfo(QStringLiteral("ttyUSB-scripted"), vendorId, productId);
+        return virtualAdapterPort(vendorId, productId, QStringLiteral("ttyUSB-scripted"));
     return QSerialPortInfo();
 }
 
