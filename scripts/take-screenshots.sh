@@ -47,10 +47,15 @@ take() {
 
     # The PDF report: the top of its first page.
     if [ -f "$work/shots/report.pdf" ]; then
-        pdftoppm -png -r 90 -f 1 -l 1 "$work/shots/report.pdf" "$work/shots/report-page"
         local page
-        page=$(ls "$work"/shots/report-page*.png | head -n 1)
-        convert "$page" -gravity North -crop 100%x38%+0+0 +repage "$work/shots/report.png"
+        if pdftoppm -png -r 90 -f 1 -l 1 "$work/shots/report.pdf" "$work/shots/report-page"; then
+            page=$(ls "$work"/shots/report-page*.png | head -n 1)
+            convert "$page" -gravity North -crop 100%x38%+0+0 +repage -trim +repage \
+                -bordercolor white -border 14 "$work/shots/report.png"
+        else
+            echo "FAILED report picture: the report is no readable PDF" >&2
+            failed=$((failed + 1))
+        fi
         rm -f "$work"/shots/report-page*.png "$work/shots/report.pdf"
     fi
 

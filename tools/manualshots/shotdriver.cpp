@@ -407,8 +407,10 @@ bool ShotDriver::sceneExport()
         {{"dlgExport",
           [this](QWidget *dialog) {
               save(dialog, QStringLiteral("export"));
+              // A radio button reacts on its indicator and text, not on the empty rest
+              // of its row.
               if (auto *pdf = dialog->findChild<QRadioButton *>(QStringLiteral("rbPdf")))
-                  QTest::mouseClick(pdf, Qt::LeftButton);
+                  click(pdf, QPoint(8, pdf->height() / 2));
               pressButton(dialog, QDialogButtonBox::AcceptRole);
           }},
          {"QFileDialog",
@@ -427,7 +429,8 @@ bool ShotDriver::sceneExport()
     if (!trigger("actionExport"))
         return false;
     const bool done = QTest::qWaitFor([this] { return modalsDone(); }, 20000);
-    if (!QFile::exists(report))
-        fail(QStringLiteral("no report written"));
+    QFile written(report);
+    if (!written.open(QIODevice::ReadOnly) || !written.read(5).startsWith("%PDF-"))
+        fail(QStringLiteral("no PDF report written"));
     return done;
 }
