@@ -9,9 +9,10 @@ build_packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
     libxlsxwriter-dev libfreexl-dev libminizip-dev
+    fonts-noto-cjk
 )
 test_packages=(
-    xvfb xauth poppler-utils python3 python3-xlrd fonts-noto-cjk
+    xvfb xauth poppler-utils python3 python3-xlrd
     appstream desktop-file-utils
 )
 

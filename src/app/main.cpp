@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/image/app.png")));
+    // Lets desktop shells match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.htmeter.HtMeter"));
 
     const QString language = readOptionLanguage();
     QTranslator appTranslator;
