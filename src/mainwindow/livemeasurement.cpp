@@ -10,7 +10,7 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QTimerEvent>
+#include <QTimer>
 
 // Live measurement: Start, Stop and the road of every live reading.
 
@@ -20,6 +20,8 @@ constexpr int channelCount = 4;
 constexpr int humidityChannel = 1;
 // The parameters are asked for at every third reading.
 constexpr int paramRequestPeriod = 3;
+// Readings that come closer together than this reach the reading table together.
+constexpr int tableSyncPeriodMs = 100;
 
 } // namespace
 
@@ -37,6 +39,8 @@ void Widget::on_actionStart_triggered()
 void Widget::on_actionStop_triggered()
 {
     stopMeasurement();
+    // The table shows the whole recording once it is over.
+    syncReadingTable();
 }
 
 QVector<DmmValue> Widget::convertReading(const DmmData *reading) const
@@ -55,8 +59,19 @@ void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &shown,
 {
     m_activeItem->appendData(reading); // the item owns it from here on
     updateItemStatistic(m_activeItem, reading);
-    m_dataModel->appendData(reading);
-    ui->tv->scrollToBottom();
+    // Every row inserted makes the table view walk all its rows (positions for the scroll and
+    // the paint, the row header's width): with a fast meter and a long item that is most of
+    // the work per reading. Rows that come close together are therefore inserted at once; a
+    // reading after a pause shows at once.
+    if (!m_tableSynced.isValid() || m_tableSynced.elapsed() >= tableSyncPeriodMs) {
+        syncReadingTable();
+    } else if (!m_tableSyncQueued) {
+        m_tableSyncQueued = true;
+        QTimer::singleShot(int(tableSyncPeriodMs - m_tableSynced.elapsed()), this, [this] {
+            m_tableSyncQueued = false;
+            syncReadingTable();
+        });
+    }
 
     DMMChart *const charts[channelCount]
         = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
@@ -73,12 +88,35 @@ void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &shown,
     updateStatisticTable();
 }
 
+void Widget::syncReadingTable()
+{
+    m_tableSynced.start();
+    // The table shows the first rows of the active item: a rebuild in between (another item
+    // made active, the unit changed) already shows them all.
+    if (!m_activeItem)
+        return;
+    const int shown = m_dataModel->rowCount();
+    const int count = m_activeItem->count();
+    if (shown >= count)
+        return;
+    const QList<DmmData *> readings = m_activeItem->getDataList();
+    if (count - shown == 1)
+        m_dataModel->appendData(readings.at(shown));
+    else
+        m_dataModel->setDataList(readings.mid(shown));
+    ui->tv->scrollToBottom();
+}
+
 void Widget::slotDmmDisplay(const DmmData *data)
 {
     if (!data)
         return;
     // The reading is ours: every path below either hands it to the item or deletes it.
     DmmData *reading = const_cast<DmmData *>(data);
+    if (m_closing) {
+        delete reading;
+        return;
+    }
 
     ++m_readingCount;
     // While the settings dialog is open it owns the parameter exchange.

@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
 
@@ -26,6 +25,8 @@ void Widget::on_actionItemDownload_triggered()
 void Widget::slotUpdateStoreCount(int count)
 {
     qCDebug(lcMeter) << "slotUpdateStoreCount" << count;
+    if (m_closing)
+        return;
     if (count <= 0) {
         QMessageBox::information(this, QString(), tr("The storing data is empty."),
                                  QMessageBox::Ok);
@@ -93,7 +94,7 @@ void Widget::slotDisplayStore(const DmmData *data)
     // The record is ours: it goes into the stored item or is deleted.
     DmmData *record = const_cast<DmmData *>(data);
     // After a cancel the user may have made another item active; it gets no stored records.
-    if (!m_activeItem || m_activeItem->getType() != ItemData::Store) {
+    if (m_closing || !m_activeItem || m_activeItem->getType() != ItemData::Store) {
         delete record;
         return;
     }
@@ -102,27 +103,21 @@ void Widget::slotDisplayStore(const DmmData *data)
 
 void Widget::slotStoreNum(int total, int current)
 {
-    if (QPointer<QProgressDialog> dialog = progressDialog) {
-        // setValue() of a modal progress dialog runs the event loop. Should the dialog be
-        // closed in there (Escape, the link lost), deleting it on close would pull it from
-        // under its own setValue(); the outermost report deletes it afterwards instead.
-        const bool outermost = dialog->testAttribute(Qt::WA_DeleteOnClose);
-        dialog->setAttribute(Qt::WA_DeleteOnClose, false);
-        dialog->setRange(0, total);
-        dialog->setValue(current);
-        if (outermost && dialog) {
-            if (progressDialog == dialog && dialog->isVisible()) {
-                dialog->setAttribute(Qt::WA_DeleteOnClose, true);
-            } else {
-                // Closed, replaced, or hidden by the automatic reset at the last record.
-                if (progressDialog == dialog)
-                    progressDialog = nullptr;
-                dialog->deleteLater();
-            }
-        }
+    if (m_closing)
+        return;
+    if (progressDialog) {
+        progressDialog->setRange(0, total);
+        progressDialog->setValue(current);
     }
+    // setValue() of a modal progress dialog runs the event loop, so the dialog may be gone by
+    // now (cancelled, or closed by a lost link). The automatic reset only hides it at the last
+    // record; closed, it is deleted as well.
+    if (progressDialog && total == current)
+        progressDialog->close();
 
     if (total == current) {
+        // The table is complete when the message says so.
+        syncReadingTable();
         QMessageBox::information(this, QString(), tr("All stored data have been downloaded."),
                                  QMessageBox::Ok);
         // Offered again only while a meter is there to download from.

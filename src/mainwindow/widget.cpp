@@ -69,6 +69,10 @@ Widget::~Widget()
         disconnect(m_itemModel, nullptr, this, nullptr);
     if (ui->tvItems->selectionModel())
         disconnect(ui->tvItems->selectionModel(), nullptr, this, nullptr);
+    // Readings a plug-in thread queued before the link closed are the window's; dropped with
+    // its pending events they would never be freed. Delivered now, they are only deleted.
+    m_closing = true;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     // The table points into the active item's readings; the items go with the tree model.
     if (m_dataModel)
         m_dataModel->clearData();

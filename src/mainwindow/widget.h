@@ -5,6 +5,7 @@
 #include "meteroptions.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
@@ -157,6 +158,10 @@ private:
     // Hands a kept reading to the active item and appends it to the statistics, the table and
     // the charts, plotted at plotTime (livemeasurement.cpp; the download uses it too).
     void recordReading(DmmData *reading, const QVector<DmmValue> &shown, const QDateTime &plotTime);
+    // Appends to the reading table the active item's readings it does not show yet, and
+    // scrolls to the bottom; recordReading gathers readings that come close together
+    // (livemeasurement.cpp).
+    void syncReadingTable();
 
     Ui::Widget *ui = nullptr;
 
@@ -186,6 +191,12 @@ private:
 
     // Every live reading counts, recorded or not; every third one asks for the parameters.
     qint64 m_readingCount = 0;
+    // When the reading table last took new rows, and whether a later turn will add more.
+    QElapsedTimer m_tableSynced;
+    bool m_tableSyncQueued = false;
+    // Set by the destructor: readings still queued from a plug-in thread are delivered then,
+    // and only deleted.
+    bool m_closing = false;
 
     // options.xml is applied once, at the first show: a later show (after a minimise) must not
     // undo options changed in the dialog since, nor move the window back (windowsettings.cpp).

@@ -1,0 +1,366 @@
+#include "livetestsupport.h"
+#include "modalwatcher.h"
+#include "windowfixture.h"
+
+#include "dmmdata.h"
+#include "tvitemmodel.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace live;
+
+namespace {
+
+// Reading i of a test: every channel distinct, so that order and channel mix-ups show.
+double temperatureOf(int i)
+{
+    return 20.0 + i * 0.1;
+}
+
+int readParamCalls(const ScriptableMeter *meter)
+{
+    return meter->calls().count(QStringLiteral("readParam"));
+}
+
+} // namespace
+
+class TestLiveMeasurement : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void recording_data();
+    void recording();
+    void oneReadingPerTickOfARealTimer();
+    void recordedReadingInEveryView();
+    void parameterRequests();
+    void readingsFromAWorkerThreadArriveInOrder();
+    void linkLostWhileRecording();
+
+private:
+    void emitReadings(int count);
+    ScriptableMeter *meter = nullptr;
+    int emitted = 0;
+};
+
+void TestLiveMeasurement::initTestCase()
+{
+    meter = scriptableMeter();
+    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+}
+
+void TestLiveMeasurement::init()
+{
+    emitted = 0;
+}
+
+void TestLiveMeasurement::emitReadings(int count)
+{
+    for (int i = 0; i < count; ++i, ++emitted)
+        meter->emitDisplay(temperatureOf(emitted), 40.0 + emitted, 10.0, 15.0);
+}
+
+void TestLiveMeasurement::recording_data()
+{
+    QTest::addColumn<int>("rate"); // SampleRate
+    QTest::addColumn<int>("limit"); // SamplePoints with Infinite off; -1: Infinite
+    // start, stop, read<n>, tick, new (a new measurement item), import (a new Import item),
+    // store ("Store Data" made active)
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("recorded"); // readings of the active item at the end
+    QTest::addColumn<bool>("running");
+
+    QTest::newRow("rate 0: every reading")
+        << 0 << -1 << QStringList {"start", "read5"} << 5 << true;
+    QTest::newRow("not running") << 0 << -1 << QStringList {"read5"} << 0 << false;
+    QTest::newRow("stop ends the recording")
+        << 0 << -1 << QStringList {"start", "read2", "stop", "read3"} << 2 << false;
+    QTest::newRow("Start again appends to the item")
+        << 0 << -1 << QStringList {"start", "read2", "stop", "read3", "start", "read1"} << 3
+        << true;
+    QTest::newRow("rate 500: nothing before the first tick")
+        << 500 << -1 << QStringList {"start", "read5"} << 0 << true;
+    QTest::newRow("rate 500: the first reading after each tick")
+        << 500 << -1 << QStringList {"start", "tick", "read5", "tick", "read5", "tick", "read5"}
+        << 3 << true;
+    QTest::newRow("rate 500: ticks without readings do not add up")
+        << 500 << -1 << QStringList {"start", "tick", "tick", "tick", "read5"} << 1 << true;
+    QTest::newRow("rate 500: a tick before Start counts")
+        << 500 << -1 << QStringList {"tick", "start", "read2"} << 1 << true;
+    QTest::newRow("limit 3") << 0 << 3 << QStringList {"start", "read5"} << 3 << true;
+    QTest::newRow("limit 3: Stop and Start do not reset the count")
+        << 0 << 3 << QStringList {"start", "read5", "stop", "start", "read2"} << 3 << true;
+    QTest::newRow("limit 3: a new item starts from 0")
+        << 0 << 3 << QStringList {"start", "read5", "new", "start", "read2"} << 2 << true;
+    QTest::newRow("SamplePoints 0") << 0 << 0 << QStringList {"start", "read3"} << 0 << true;
+    QTest::newRow("Import item: Start is taken, nothing recorded")
+        << 0 << -1 << QStringList {"import", "start", "read3"} << 0 << true;
+    QTest::newRow("Store Data active: Start does nothing")
+        << 0 << -1 << QStringList {"store", "start", "read3"} << 0 << false;
+    QTest::newRow("activating another item stops the recording")
+        << 0 << -1 << QStringList {"start", "read2", "new", "read3"} << 0 << false;
+}
+
+// What gets recorded for every combination of state and options; the read-outs follow every
+// reading whatever happens to it, and the three views follow the item exactly.
+void TestLiveMeasurement::recording()
+{
+    QFETCH(int, rate);
+    QFETCH(int, limit);
+    QFETCH(QStringList, steps);
+    QFETCH(int, recorded);
+    QFETCH(bool, running);
+
+    ModalWatcher modals;
+    auto window = makeTestWindow();
+    setSampling(window.get(), rate, limit < 0, qMax(limit, 0));
+    QVERIFY(connectMeter(window.get()));
+    QCOMPARE(window->samplingTimerId() != 0, rate != 0);
+
+    int items = 1;
+    for (const QString &step : steps) {
+        if (step == QLatin1String("start")) {
+            window->on_actionStart_triggered();
+        } else if (step == QLatin1String("stop")) {
+            action(window.get(), "actionStop")->trigger();
+        } else if (step.startsWith(QLatin1String("read"))) {
+            const int before = emitted;
+            emitReadings(step.midRef(4).toInt());
+            // The read-outs show the last reading, recorded or not.
+            QCOMPARE(label(window.get(), "lcdTemp"),
+                     QString::number(temperatureOf(emitted - 1), 'f', 1));
+            QCOMPARE(label(window.get(), "lcdHumi"), QString::number(40.0 + emitted - 1, 'f', 1));
+            QVERIFY(emitted > before);
+        } else if (step == QLatin1String("tick")) {
+            tick(window.get());
+        } else if (step == QLatin1String("new")) {
+            window->newItem(QStringLiteral("Measure%1").arg(++items), ItemData::Measure);
+        } else if (step == QLatin1String("import")) {
+            window->newItem(QStringLiteral("Imported"), ItemData::Import);
+        } else if (step == QLatin1String("store")) {
+            window->itemSetToActive(window->itemModel()->index(0, 0));
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+
+    ItemData *item = window->activeItem();
+    QVERIFY(item);
+    QCOMPARE(item->count(), recorded);
+    QCOMPARE(window->isRunning(), running);
+    QCOMPARE(action(window.get(), "actionStop")->isEnabled(), running);
+
+    // The recorded readings are the emitted ones, in order, unconverted.
+    const QList<DmmData *> readings = item->getDataList();
+    for (int i = 1; i < readings.size(); ++i)
+        QVERIFY(readings.at(i - 1)->temperature().value < readings.at(i)->temperature().value);
+
+    QTRY_COMPARE(tableRows(window.get()), recorded);
+    for (int channel = 0; channel < 4; ++channel)
+        QCOMPARE(chartPoints(window.get(), channel), recorded);
+    for (int row = 1; row <= 4; ++row)
+        QCOMPARE(grid(window.get(), row, 1), QString::number(recorded));
+    QVERIFY(modals.verify());
+}
+
+// With a real sampling timer and readings five times as often, each tick lets exactly the
+// next reading through.
+void TestLiveMeasurement::oneReadingPerTickOfARealTimer()
+{
+    auto window = makeTestWindow();
+    setSampling(window.get(), 100);
+    QVERIFY(connectMeter(window.get()));
+    window->on_actionStart_triggered();
+
+    int ticks = 0;
+    bool readingSinceTick = true;
+    int ticksFollowedByReading = 0;
+    struct TickCounter : QObject
+    {
+        std::function<void()> onTick;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Timer)
+                onTick();
+            return false;
+        }
+    } counter;
+    counter.onTick = [&] {
+        ++ticks;
+        readingSinceTick = false;
+    };
+    window->installEventFilter(&counter);
+
+    QTimer meterClock;
+    meterClock.setTimerType(Qt::PreciseTimer);
+    connect(&meterClock, &QTimer::timeout, this, [&] {
+        if (!readingSinceTick)
+            ++ticksFollowedByReading;
+        readingSinceTick = true;
+        emitReadings(1);
+    });
+    meterClock.start(20);
+    QTest::qWait(650);
+    meterClock.stop();
+    window->removeEventFilter(&counter);
+
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    QCOMPARE(window->activeItem()->count(), ticksFollowedByReading);
+    QVERIFY2(
+        emitted >= 3 * ticksFollowedByReading,
+        qPrintable(
+            QStringLiteral("%1 readings, %2 recorded").arg(emitted).arg(ticksFollowedByReading)));
+}
+
+// A recorded reading reaches the read-outs, the table, each chart and the grid with the
+// plug-in's conversion for the meter's unit; the item keeps the base unit.
+void TestLiveMeasurement::recordedReadingInEveryView()
+{
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->param()->unit = 1; });
+    setSampling(window.get(), 0);
+    QVERIFY(connectMeter(window.get()));
+    window->on_actionStart_triggered();
+
+    const QDateTime first(QDate(2024, 6, 1), QTime(8, 30, 15));
+    meter->emitDisplay(21.5, 45.0, 9.1, 14.2, first);
+    // No parameter record yet: no unit text, and the form's own "℃" is gone.
+    QCOMPARE(label(window.get(), "lcdTemp"), QStringLiteral("21.5"));
+    QCOMPARE(label(window.get(), "lcdTempUnit"), QString());
+    QCOMPARE(label(window.get(), "lcdHumi"), QStringLiteral("45.0"));
+    QCOMPARE(label(window.get(), "lcdHumiUnit"), QStringLiteral("%RH"));
+    QCOMPARE(label(window.get(), "lcdDewPoint"), QStringLiteral("9.1"));
+    QCOMPARE(label(window.get(), "lcdDPUnit"), QString());
+    QCOMPARE(label(window.get(), "lcdWetBulb"), QStringLiteral("14.2"));
+    QCOMPARE(label(window.get(), "lcdWBUnit"), QString());
+
+    const ChartPoint *point = chart(window.get(), 0)->line(0)->points.value(0);
+    QVERIFY(point);
+    QCOMPARE(point->time, first);
+    QCOMPARE(point->value, 21.5);
+    QCOMPARE(point->tag.toString(), QStringLiteral("21.5 "));
+    QCOMPARE(chart(window.get(), 1)->line(0)->points.value(0)->tag.toString(),
+             QStringLiteral("45.0 %RH"));
+    QCOMPARE(chart(window.get(), 2)->line(0)->points.value(0)->value, 9.1);
+    QCOMPARE(chart(window.get(), 3)->line(0)->points.value(0)->value, 14.2);
+    QCOMPARE(grid(window.get(), 1, 2), QStringLiteral("21.5"));
+    QCOMPARE(tableRows(window.get()), 1);
+
+    // The third reading asks for the parameters; the answer switches to Fahrenheit.
+    meter->emitDisplay(21.0, 45.0, 9.0, 14.0);
+    meter->emitDisplay(21.0, 45.0, 9.0, 14.0);
+    QTRY_COMPARE(window->unitText(), QStringLiteral("℉"));
+
+    meter->emitDisplay(20.0, 50.0, 10.0, 15.0);
+    QCOMPARE(label(window.get(), "lcdTemp"), QStringLiteral("68.0"));
+    QCOMPARE(label(window.get(), "lcdTempUnit"), QStringLiteral("℉"));
+    QCOMPARE(label(window.get(), "lcdHumi"), QStringLiteral("50.0"));
+    QCOMPARE(label(window.get(), "lcdDewPoint"), QStringLiteral("50.0"));
+    QCOMPARE(label(window.get(), "lcdWBUnit"), QStringLiteral("℉"));
+    const QList<ChartPoint *> temperatures = chart(window.get(), 0)->line(0)->points;
+    QCOMPARE(temperatures.size(), 4);
+    QCOMPARE(temperatures.last()->value, 68.0);
+    QCOMPARE(temperatures.last()->tag.toString(), QStringLiteral("68.0 ℉"));
+    QCOMPARE(chart(window.get(), 1)->line(0)->points.last()->tag.toString(),
+             QStringLiteral("50.0 %RH"));
+    QCOMPARE(window->activeItem()->getDataList().last()->temperature().value, 20.0);
+    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("4"));
+    QCOMPARE(grid(window.get(), 1, 2), QStringLiteral("68.0")); // minimum 20.0 °C
+    QCOMPARE(grid(window.get(), 2, 3), QStringLiteral("50.0")); // humidity stays %RH
+    QTRY_COMPARE(tableRows(window.get()), 4);
+}
+
+// Every third reading asks for the parameters, recorded or not, except while the settings
+// dialog is open (it asks by itself).
+void TestLiveMeasurement::parameterRequests()
+{
+    ModalWatcher modals;
+    auto window = makeTestWindow();
+    QVERIFY(connectMeter(window.get()));
+    meter->clearCalls();
+
+    emitReadings(2);
+    QCOMPARE(readParamCalls(meter), 0);
+    emitReadings(1);
+    QCOMPARE(readParamCalls(meter), 1);
+    emitReadings(5);
+    QCOMPARE(readParamCalls(meter), 2);
+
+    // Readings 9 to 11 arrive while the dialog runs; the ninth would have asked.
+    int duringDialog = -1;
+    modals.expectDialog(QStringLiteral("DlgSettings"), [&](QDialog *dialog) {
+        const int before = readParamCalls(meter);
+        emitReadings(3);
+        duringDialog = readParamCalls(meter) - before;
+        dialog->reject();
+    });
+    action(window.get(), "actionSettings")->trigger();
+    QVERIFY(modals.waitForAll());
+    QCOMPARE(duringDialog, 0);
+
+    const int afterDialog = readParamCalls(meter);
+    emitReadings(1); // the twelfth
+    QCOMPARE(readParamCalls(meter), afterDialog + 1);
+    QVERIFY(modals.verify());
+}
+
+// A plug-in emitting from its own thread: every reading is handled on the window's thread,
+// in the order emitted.
+void TestLiveMeasurement::readingsFromAWorkerThreadArriveInOrder()
+{
+    auto window = makeTestWindow();
+    setSampling(window.get(), 0);
+    QVERIFY(connectMeter(window.get()));
+    window->on_actionStart_triggered();
+
+    const int count = 40;
+    for (int i = 0; i < count; ++i)
+        meter->emitDisplayFromThread(temperatureOf(i), 40.0, 10.0, 15.0);
+    QTRY_COMPARE(window->activeItem()->count(), count);
+    const QList<DmmData *> readings = window->activeItem()->getDataList();
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(readings.at(i)->temperature().value, temperatureOf(i));
+        QCOMPARE(readings.at(i)->thread(), window->thread());
+    }
+    QTRY_COMPARE(tableRows(window.get()), count);
+}
+
+// The link drops in the middle of a recording: what was recorded stays, the actions follow
+// the closed link, and the next connection records into the same item again.
+void TestLiveMeasurement::linkLostWhileRecording()
+{
+    ModalWatcher modals;
+    auto window = makeTestWindow();
+    setSampling(window.get(), 0);
+    QVERIFY(connectMeter(window.get()));
+    action(window.get(), "actionStart")->trigger();
+    emitReadings(5);
+
+    meter->dropLink();
+    QVERIFY(!window->isRunning());
+    QVERIFY(action(window.get(), "actionConnect")->isEnabled());
+    for (const char *name :
+         {"actionDisconnect", "actionStart", "actionStop", "actionItemDownload", "actionSettings"})
+        QVERIFY2(!action(window.get(), name)->isEnabled(), name);
+    QCOMPARE(window->activeItem()->count(), 5);
+    QTRY_COMPARE(tableRows(window.get()), 5);
+    QCOMPARE(chartPoints(window.get(), 0), 5);
+
+    QVERIFY(connectMeter(window.get()));
+    QVERIFY(action(window.get(), "actionStart")->isEnabled());
+    action(window.get(), "actionStart")->trigger();
+    emitReadings(2);
+    QCOMPARE(window->activeItem()->count(), 7);
+    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("7"));
+    QTRY_COMPARE(tableRows(window.get()), 7);
+    QVERIFY(modals.verify());
+}
+
+QTEST_MAIN(TestLiveMeasurement)
+#include "tst_livemeasurement.moc"

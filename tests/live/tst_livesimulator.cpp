@@ -1,0 +1,278 @@
+// End to end on the simulated meter in this executable's Lib/: connect, record, stop,
+// download, disconnect; a lost link; a fast meter feeding a long item. Run once with the
+// meter's signals on the GUI thread and once from its worker thread (METER_SIM_THREAD).
+//
+// With METER_SCREENSHOT_DIR set, pictures of the running measurement and of the download's
+// progress dialog are saved there.
+#include "livetestsupport.h"
+#include "modalwatcher.h"
+
+#include "dmmdata.h"
+#include "idmm.h"
+#include "imydmm.h"
+#include "tvitemmodel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+using namespace live;
+
+namespace {
+
+QAction *action(const Widget *window, const char *name)
+{
+    return window->findChild<QAction *>(QString::fromLatin1(name));
+}
+
+// The statistics grid against the readings themselves, in the base unit (the simulated meter
+// starts in Celsius).
+QStringList statisticFaults(const Widget *window, const QList<DmmData *> &readings)
+{
+    QStringList faults;
+    for (int channel = 0; channel < 4; ++channel) {
+        double low = 0, high = 0, total = 0;
+        for (int i = 0; i < readings.size(); ++i) {
+            const double v = readings.at(i)->value(channel).value;
+            low = i == 0 ? v : std::min(low, v);
+            high = i == 0 ? v : std::max(high, v);
+            total += v;
+        }
+        const QString expected[]
+            = {QString::number(readings.size()), QString::number(low, 'f', 1),
+               QString::number(high, 'f', 1), QString::number(total / readings.size(), 'f', 1)};
+        for (int column = 1; column <= 4; ++column) {
+            const QString shown = grid(window, channel + 1, column);
+            if (shown != expected[column - 1])
+                faults << QStringLiteral("channel %1 column %2: %3, expected %4")
+                              .arg(channel)
+                              .arg(column)
+                              .arg(shown, expected[column - 1]);
+        }
+    }
+    return faults;
+}
+
+void saveScreenshot(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("METER_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !widget)
+        return;
+    QDir().mkpath(dir);
+    widget->grab().save(QDir(dir).filePath(name));
+}
+
+} // namespace
+
+class TestLiveSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void recordDownloadDisconnect();
+    void linkLostWhileRecording();
+    void fastMeterOnALongItem();
+
+private:
+    bool connectMeter();
+    std::unique_ptr<Widget> window;
+};
+
+void TestLiveSimulator::initTestCase()
+{
+    qputenv("METER_SIM_PORT", "virtual");
+    qputenv("METER_SIM_INTERVAL_MS", "5");
+    qputenv("METER_SIM_STORE_COUNT", "120");
+}
+
+void TestLiveSimulator::init()
+{
+    window = std::make_unique<Widget>();
+    window->resize(1000, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY2(window->dmm() && window->myDmm(), "the simulated meter is missing from Lib/");
+    setSampling(window.get(), 0); // after the first show, which reads options.xml
+}
+
+void TestLiveSimulator::cleanup()
+{
+    window.reset();
+    qunsetenv("METER_SIM_DROP_AFTER");
+    qputenv("METER_SIM_INTERVAL_MS", "5");
+}
+
+bool TestLiveSimulator::connectMeter()
+{
+    if (!QTest::qWaitFor([this] { return action(window.get(), "actionConnect")->isEnabled(); }))
+        return false;
+    action(window.get(), "actionConnect")->trigger();
+    return QTest::qWaitFor(
+        [this] { return action(window.get(), "actionDisconnect")->isEnabled(); });
+}
+
+void TestLiveSimulator::recordDownloadDisconnect()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    QVERIFY(connectMeter());
+
+    action(window.get(), "actionStart")->trigger();
+    ItemData *item = window->activeItem();
+    QTRY_VERIFY_WITH_TIMEOUT(item->count() >= 60, 20000);
+    QTRY_COMPARE(window->unitText(), QStringLiteral("℃"));
+    saveScreenshot(window.get(), QStringLiteral("live-running.png"));
+    action(window.get(), "actionStop")->trigger();
+    const int recorded = item->count();
+    QTest::qWait(60);
+    QCOMPARE(item->count(), recorded);
+
+    const QList<DmmData *> readings = item->getDataList();
+    for (int i = 1; i < readings.size(); ++i)
+        QVERIFY(readings.at(i - 1)->time() <= readings.at(i)->time());
+    QStringList faults = statisticFaults(window.get(), readings);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    QCOMPARE(tableRows(window.get()), recorded); // complete once stopped
+    QCOMPARE(chartPoints(window.get(), 2), recorded);
+
+    // Download; the pictures are taken once the dialog shows some progress.
+    if (!qEnvironmentVariableIsEmpty("METER_SCREENSHOT_DIR")) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, poll] {
+            for (QProgressDialog *dialog : window->findChildren<QProgressDialog *>()) {
+                if (dialog->isVisible() && dialog->value() > 0) {
+                    saveScreenshot(dialog, QStringLiteral("download-progress.png"));
+                    saveScreenshot(window.get(), QStringLiteral("download-window.png"));
+                    // The whole screen, for the dialog over its window (on a real display).
+                    if (QScreen *screen = QGuiApplication::primaryScreen())
+                        screen->grabWindow(0).save(
+                            QDir(qEnvironmentVariable("METER_SCREENSHOT_DIR"))
+                                .filePath(QStringLiteral("download-screen.png")));
+                    poll->deleteLater();
+                    return;
+                }
+            }
+        });
+        poll->start(1);
+    }
+    modals.expectMessageBox(QMessageBox::Ok);
+    action(window.get(), "actionItemDownload")->trigger();
+    QVERIFY(modals.waitForAll(20000));
+    QCOMPARE(modals.last().text, QStringLiteral("All stored data have been downloaded."));
+
+    ItemData *store = TvItemModel::itemDataOf(window->itemModel()->index(0, 0));
+    QCOMPARE(window->activeItem(), store);
+    const QList<DmmData *> records = store->getDataList();
+    QCOMPARE(records.size(), 120);
+    for (int i = 0; i < records.size(); ++i) {
+        QVERIFY(records.at(i)->isStore());
+        QCOMPARE(records.at(i)->storeIndex(), i + 1);
+        if (i > 0)
+            QVERIFY(records.at(i - 1)->storeTime() < records.at(i)->storeTime());
+    }
+    faults = statisticFaults(window.get(), records);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    QTRY_COMPARE(tableRows(window.get()), 120);
+    QCOMPARE(chartPoints(window.get(), 0), 120);
+    // The measurement item still holds its readings.
+    QCOMPARE(item->count(), recorded);
+
+    action(window.get(), "actionDisconnect")->trigger();
+    QTRY_VERIFY(action(window.get(), "actionConnect")->isEnabled());
+    QVERIFY(!action(window.get(), "actionItemDownload")->isEnabled());
+    QVERIFY(!window->dmm()->isOpen());
+    QVERIFY(modals.verify());
+}
+
+// The meter drops the link after 40 readings while a measurement runs.
+void TestLiveSimulator::linkLostWhileRecording()
+{
+    ModalWatcher modals;
+    qputenv("METER_SIM_DROP_AFTER", "40");
+    QVERIFY(connectMeter());
+    action(window.get(), "actionStart")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->dmm()->isOpen(), 20000);
+    QTRY_VERIFY(action(window.get(), "actionConnect")->isEnabled());
+    QVERIFY(!window->isRunning());
+    QVERIFY(!action(window.get(), "actionStart")->isEnabled());
+    QVERIFY(!action(window.get(), "actionStop")->isEnabled());
+    ItemData *item = window->activeItem();
+    const int kept = item->count();
+    QVERIFY2(kept >= 35 && kept <= 40, qPrintable(QString::number(kept)));
+    QTRY_COMPARE(tableRows(window.get()), kept);
+
+    qunsetenv("METER_SIM_DROP_AFTER");
+    QVERIFY(connectMeter());
+    action(window.get(), "actionStart")->trigger();
+    QTRY_VERIFY(item->count() >= kept + 10);
+    action(window.get(), "actionStop")->trigger();
+    const QStringList faults = statisticFaults(window.get(), item->getDataList());
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    QVERIFY(modals.verify());
+}
+
+// A meter sending every millisecond into an item that already holds 100 000 readings: the
+// window keeps turning its event loop, and the recording keeps pace.
+void TestLiveSimulator::fastMeterOnALongItem()
+{
+    ItemData *item = window->activeItem();
+    const QDateTime start = QDateTime::currentDateTime().addDays(-1);
+    for (int i = 0; i < 100000; ++i) {
+        auto *reading = new DmmData; // owned by the item
+        reading->setTime(start.addMSecs(i));
+        // A slow drift: what a room does, and what the charts draw as a curve.
+        DmmValue v;
+        v.value = 22.0 + 2.0 * std::sin(i / 4000.0);
+        v.text = QString::number(v.value, 'f', 1);
+        reading->setTemperature(v);
+        reading->setHumidity(v);
+        reading->setDewPoint(v);
+        reading->setWetBulb(v);
+        item->appendData(reading);
+        window->updateItemStatistic(item, reading);
+    }
+    window->refreshItemViews();
+
+    qputenv("METER_SIM_INTERVAL_MS", "1");
+    QVERIFY(connectMeter());
+    action(window.get(), "actionStart")->trigger();
+
+    QElapsedTimer clock;
+    qint64 last = 0, longestGap = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&] {
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+    });
+    clock.start();
+    heartbeat.start(10);
+    QTest::qWait(1500);
+    heartbeat.stop();
+    action(window.get(), "actionStop")->trigger();
+
+    const int recorded = item->count() - 100000;
+    qInfo("fast meter: %d readings recorded in 1.5 s, longest event-loop gap %lld ms", recorded,
+          longestGap);
+    QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
+    // On the GUI thread the simulated meter takes one reading per turn of the event loop,
+    // so the count also tells how often the window gets to turn it.
+    QVERIFY2(recorded >= 20, qPrintable(QString::number(recorded)));
+    QTRY_COMPARE(tableRows(window.get()), item->count());
+    QCOMPARE(chartPoints(window.get(), 1), item->count());
+    QCOMPARE(grid(window.get(), 1, 1), QString::number(item->count()));
+}
+
+QTEST_MAIN(TestLiveSimulator)
+#include "tst_livesimulator.moc"

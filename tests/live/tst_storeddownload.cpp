@@ -1,0 +1,443 @@
+#include "livetestsupport.h"
+#include "modalwatcher.h"
+#include "windowfixture.h"
+
+#include "dmmdata.h"
+#include "idmm.h"
+#include "tvitemmodel.h"
+
+#include <QAction>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <functional>
+
+using namespace live;
+
+namespace {
+
+// Sees the meter's download signals right after the window has handled them.
+class StoreSpy : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StoreSpy(QObject *meter)
+    {
+        connect(meter, SIGNAL(displayStore(const DmmData *)), this, SLOT(record()));
+        connect(meter, SIGNAL(storeNum(int, int)), this, SLOT(progress(int, int)));
+    }
+    std::function<void(int)> afterRecord; // the number of records so far
+    std::function<void(int, int)> afterProgress;
+    int records = 0;
+
+public slots:
+    void record()
+    {
+        ++records;
+        if (afterRecord)
+            afterRecord(records);
+    }
+    void progress(int total, int current)
+    {
+        if (afterProgress)
+            afterProgress(total, current);
+    }
+};
+
+QProgressDialog *shownProgress(const Widget *window)
+{
+    for (QProgressDialog *dialog : window->findChildren<QProgressDialog *>()) {
+        if (dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+int progressDialogs(const Widget *window)
+{
+    return window->findChildren<QProgressDialog *>().size();
+}
+
+QModelIndex storeRow(const Widget *window)
+{
+    return window->itemModel()->index(0, 0);
+}
+
+ItemData *storeItem(const Widget *window)
+{
+    return TvItemModel::itemDataOf(storeRow(window));
+}
+
+ItemData *measure1(const Widget *window)
+{
+    return TvItemModel::itemDataOf(
+        window->itemModel()->index(0, 0, window->itemModel()->index(1, 0)));
+}
+
+} // namespace
+
+class TestStoredDownload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void downloadWithTheLinkClosed();
+    void emptyMemory();
+    void download250();
+    void secondDownloadReplacesTheFirst();
+    void cancel_data();
+    void cancel();
+    void completionBeforeTheLastRecord();
+    void anotherItemActivatedAfterACancel();
+    void linkLost_data();
+    void linkLost();
+    void countAfterTheLinkClosed();
+
+private:
+    // Connects, downloads `count` records and waits for the completion message.
+    bool download(Widget *window, ModalWatcher &modals, int count);
+    ScriptableMeter *meter = nullptr;
+};
+
+void TestStoredDownload::initTestCase()
+{
+    meter = scriptableMeter();
+    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+}
+
+bool TestStoredDownload::download(Widget *window, ModalWatcher &modals, int count)
+{
+    meter->setStoredRecordCount(count);
+    modals.expectMessageBox(QMessageBox::Ok);
+    action(window, "actionItemDownload")->trigger();
+    return modals.waitForAll(20000)
+        && modals.last().text == QLatin1String("All stored data have been downloaded.");
+}
+
+void TestStoredDownload::downloadWithTheLinkClosed()
+{
+    ModalWatcher modals;
+    auto window = makeTestWindow();
+    ItemData *active = window->activeItem();
+    meter->clearCalls();
+    window->on_actionItemDownload_triggered();
+    QTest::qWait(20);
+    QVERIFY(!meter->calls().contains(QStringLiteral("requestStoreCount")));
+    QCOMPARE(window->activeItem(), active);
+    QCOMPARE(progressDialogs(window.get()), 0);
+    QVERIFY(modals.verify());
+}
+
+// An empty memory: the message only; "Store Data", the active item and the views stay.
+void TestStoredDownload::emptyMemory()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+    QVERIFY(download(window.get(), modals, 5));
+    window->itemSetToActive(window->itemModel()->index(0, 0, window->itemModel()->index(1, 0)));
+    ItemData *active = window->activeItem();
+    QCOMPARE(active, measure1(window.get()));
+
+    meter->clearCalls();
+    meter->setStoredRecordCount(0);
+    modals.expectMessageBox(QMessageBox::Ok);
+    action(window.get(), "actionItemDownload")->trigger();
+    QVERIFY(modals.waitForAll());
+    QCOMPARE(modals.last().text, QStringLiteral("The storing data is empty."));
+    QCOMPARE(modals.last().icon, QMessageBox::Information);
+    QCOMPARE(modals.last().title, QString());
+    QTest::qWait(20);
+    QCOMPARE(meter->calls(), QStringList {"requestStoreCount"});
+    QCOMPARE(storeItem(window.get())->count(), 5);
+    QCOMPARE(window->activeItem(), active);
+    QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
+    QCOMPARE(shownProgress(window.get()), nullptr);
+    QVERIFY(modals.verify());
+}
+
+// 250 records: order, table, charts, statistics and the progress dialog as it counts up.
+void TestStoredDownload::download250()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+    window->on_actionStart_triggered();
+
+    StoreSpy spy(window->dmm()->object());
+    QStringList dialogFaults;
+    QString textAt120;
+    spy.afterProgress = [&](int total, int current) {
+        QProgressDialog *dialog = shownProgress(window.get());
+        if (current == 120 && dialog)
+            textAt120 = dialog->findChild<QProgressBar *>()->text();
+        if (current != 1)
+            return;
+        // The dialog as the first report leaves it.
+        auto check = [&](bool ok, const char *what) {
+            if (!ok)
+                dialogFaults << QString::fromLatin1(what);
+        };
+        check(dialog, "shown");
+        if (!dialog)
+            return;
+        const auto *bar = dialog->findChild<QProgressBar *>();
+        check(dialog->labelText() == QLatin1String("Downdloading..."), "label");
+        check(dialog->windowModality() == Qt::WindowModal, "window-modal");
+        check(dialog->minimumDuration() == 1, "minimum duration");
+        check(dialog->minimumWidth() == 260, "minimum width");
+        check(dialog->testAttribute(Qt::WA_DeleteOnClose), "deleted on close");
+        check(dialog->findChildren<QPushButton *>().isEmpty(), "no cancel button");
+        check(dialog->maximum() == total && dialog->value() == 1, "range and value");
+        check(bar && bar->format() == QLatin1String("%v/%m"), "format");
+        check(bar && bar->alignment() == (Qt::AlignLeft | Qt::AlignVCenter), "alignment");
+        check(!action(window.get(), "actionItemDownload")->isEnabled(), "Download disabled");
+    };
+
+    QVERIFY(download(window.get(), modals, 250));
+    QVERIFY2(dialogFaults.isEmpty(), qPrintable(dialogFaults.join(", ")));
+    QCOMPARE(textAt120, QStringLiteral("120/250"));
+    QCOMPARE(modals.last().icon, QMessageBox::Information);
+    QTRY_COMPARE(progressDialogs(window.get()), 0);
+    QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
+
+    ItemData *store = storeItem(window.get());
+    QCOMPARE(window->activeItem(), store);
+    QCOMPARE(window->findChild<QTreeView *>(QStringLiteral("tvItems"))->currentIndex(),
+             storeRow(window.get()));
+    QVERIFY(!window->isRunning());
+    QVERIFY(!action(window.get(), "actionStart")->isEnabled());
+
+    const QList<DmmData *> records = store->getDataList();
+    QCOMPARE(records.size(), 250);
+    const QDateTime base(QDate(2024, 3, 5), QTime(14, 0));
+    for (int i = 0; i < records.size(); ++i)
+        QCOMPARE(records.at(i)->storeIndex(), i + 1);
+
+    // Complete by the time the message says so.
+    QCOMPARE(tableRows(window.get()), 250);
+    const DataModel *table = window->dataModel();
+    QCOMPARE(table->data(table->index(0, 0)).toInt(), 1);
+    QCOMPARE(table->data(table->index(249, 0)).toInt(), 250);
+    QCOMPARE(table->data(table->index(0, 1)).toString(), QStringLiteral("2024-03-05 14:01"));
+    QCOMPARE(table->data(table->index(249, 1)).toString(), QStringLiteral("2024-03-05 18:10"));
+
+    for (int channel = 0; channel < 4; ++channel) {
+        QCOMPARE(chartPoints(window.get(), channel), 250);
+        QCOMPARE(grid(window.get(), channel + 1, 1), QStringLiteral("250"));
+    }
+    // Plotted at the stored time, not at the moment of the transfer.
+    QCOMPARE(chart(window.get(), 0)->line(0)->points.at(119)->time, base.addSecs(60 * 120));
+    QVERIFY(modals.verify());
+}
+
+// A second download replaces the first, statistics included.
+void TestStoredDownload::secondDownloadReplacesTheFirst()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+    QVERIFY(download(window.get(), modals, 120));
+    QVERIFY(download(window.get(), modals, 25));
+
+    const QList<DmmData *> records = storeItem(window.get())->getDataList();
+    QCOMPARE(records.size(), 25);
+    QCOMPARE(records.first()->storeIndex(), 1);
+    QCOMPARE(records.last()->storeIndex(), 25);
+    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("25"));
+    // Temperatures 20 + (i % 10) for i = 1..25: 605 / 25 (the 120 records average 24.5).
+    QCOMPARE(grid(window.get(), 1, 4), QStringLiteral("24.2"));
+    QTRY_COMPARE(tableRows(window.get()), 25);
+    QCOMPARE(chartPoints(window.get(), 3), 25);
+    QVERIFY(modals.verify());
+}
+
+void TestStoredDownload::cancel_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("the window's close button") << "close";
+    // In the middle of the dialog's own progress update, which runs the event loop.
+    QTest::newRow("Escape within a progress update") << "escape inside";
+}
+
+// A cancelled dialog goes; the transfer goes on into "Store Data" and still ends with the
+// completion message.
+void TestStoredDownload::cancel()
+{
+    QFETCH(QString, how);
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+
+    StoreSpy spy(window->dmm()->object());
+    bool cancelled = false;
+    auto cancelNow = [&] {
+        QProgressDialog *dialog = shownProgress(window.get());
+        QVERIFY(dialog);
+        if (how == QLatin1String("close"))
+            dialog->close();
+        else
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        cancelled = !dialog->isVisible();
+    };
+    if (how == QLatin1String("escape inside")) {
+        spy.afterRecord = [&](int records) {
+            if (records == 50)
+                QTimer::singleShot(0, window.get(), cancelNow);
+        };
+    } else {
+        spy.afterProgress = [&](int, int current) {
+            if (current == 50)
+                cancelNow();
+        };
+    }
+
+    QVERIFY(download(window.get(), modals, 120));
+    QVERIFY(cancelled);
+    QCOMPARE(storeItem(window.get())->count(), 120);
+    QTRY_COMPARE(progressDialogs(window.get()), 0);
+    QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
+    QVERIFY(modals.verify());
+}
+
+// The completion report may come before the last record: the message shows then, and the
+// late record is still kept.
+void TestStoredDownload::completionBeforeTheLastRecord()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerDownload(false); }, true);
+    QVERIFY(connectMeter(window.get()));
+    meter->setStoredRecordCount(3);
+    action(window.get(), "actionItemDownload")->trigger();
+    QTRY_VERIFY(shownProgress(window.get()));
+
+    const QDateTime base(QDate(2024, 3, 5), QTime(9, 0));
+    meter->emitDisplayStore(1, base, 20.0, 50.0, 10.0, 15.0);
+    meter->emitStoreNum(3, 1);
+    meter->emitDisplayStore(2, base.addSecs(60), 21.0, 50.0, 10.0, 15.0);
+    modals.expectMessageBox(QMessageBox::Ok);
+    meter->emitStoreNum(3, 3);
+    QVERIFY(modals.waitForAll());
+    QCOMPARE(modals.last().text, QStringLiteral("All stored data have been downloaded."));
+    QCOMPARE(storeItem(window.get())->count(), 2);
+    QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
+
+    meter->emitDisplayStore(3, base.addSecs(120), 22.0, 50.0, 10.0, 15.0);
+    QCOMPARE(storeItem(window.get())->count(), 3);
+    QCOMPARE(grid(window.get(), 1, 3), QStringLiteral("22.0"));
+    QTRY_COMPARE(tableRows(window.get()), 3);
+    QVERIFY(modals.verify());
+}
+
+// After a cancel the user may activate another item: the rest of the transfer is dropped,
+// not added to it.
+void TestStoredDownload::anotherItemActivatedAfterACancel()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+
+    StoreSpy spy(window->dmm()->object());
+    spy.afterProgress = [&](int, int current) {
+        if (current != 50)
+            return;
+        if (QProgressDialog *dialog = shownProgress(window.get()))
+            dialog->close();
+        window->itemSetToActive(window->itemModel()->index(0, 0, window->itemModel()->index(1, 0)));
+    };
+    QVERIFY(download(window.get(), modals, 120));
+    QCOMPARE(spy.records, 120);
+    QCOMPARE(storeItem(window.get())->count(), 50);
+    QCOMPARE(window->activeItem(), measure1(window.get()));
+    QCOMPARE(measure1(window.get())->count(), 0);
+    QTRY_COMPARE(tableRows(window.get()), 0);
+    QCOMPARE(chartPoints(window.get(), 0), 0);
+    QVERIFY(modals.verify());
+}
+
+void TestStoredDownload::linkLost_data()
+{
+    QTest::addColumn<bool>("insideProgressUpdate");
+    QTest::newRow("between two records") << false;
+    QTest::newRow("within a progress update") << true;
+}
+
+// The link drops mid-download: the records so far stay, the dialog goes instead of locking
+// the window, and the next connection downloads again.
+void TestStoredDownload::linkLost()
+{
+    QFETCH(bool, insideProgressUpdate);
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow({}, true);
+    QVERIFY(connectMeter(window.get()));
+
+    StoreSpy spy(window->dmm()->object());
+    int atDrop = -1;
+    auto drop = [&] {
+        atDrop = storeItem(window.get())->count();
+        meter->dropLink();
+    };
+    if (insideProgressUpdate) {
+        spy.afterRecord = [&](int records) {
+            if (records == 100)
+                QTimer::singleShot(0, window.get(), drop);
+        };
+    } else {
+        spy.afterProgress = [&](int, int current) {
+            if (current == 100)
+                drop();
+        };
+    }
+    meter->setStoredRecordCount(120);
+    action(window.get(), "actionItemDownload")->trigger();
+    QTRY_VERIFY(!meter->linkOpen());
+    QTRY_COMPARE(progressDialogs(window.get()), 0);
+    QTest::qWait(50);
+    QVERIFY(atDrop >= 100);
+    QCOMPARE(storeItem(window.get())->count(), atDrop);
+    QTRY_COMPARE(tableRows(window.get()), atDrop);
+    QVERIFY(!action(window.get(), "actionItemDownload")->isEnabled());
+    QVERIFY(action(window.get(), "actionConnect")->isEnabled());
+    QVERIFY(modals.verify()); // no completion message
+
+    spy.afterRecord = nullptr;
+    spy.afterProgress = nullptr;
+    QVERIFY(connectMeter(window.get()));
+    QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
+    QVERIFY(download(window.get(), modals, 120));
+    QCOMPARE(storeItem(window.get())->count(), 120);
+    QVERIFY(modals.verify());
+}
+
+// A count that arrives once the link is gone starts nothing: no dialog waiting for records
+// that cannot come.
+void TestStoredDownload::countAfterTheLinkClosed()
+{
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerStoreCount(false); }, true);
+    QVERIFY(connectMeter(window.get()));
+    action(window.get(), "actionItemDownload")->trigger();
+    meter->dropLink();
+    meter->emitUpdateStoreCount(12);
+    QTest::qWait(20);
+    QCOMPARE(progressDialogs(window.get()), 0);
+    QVERIFY(!meter->calls().contains(QStringLiteral("downloadStore")));
+    QVERIFY(window->activeItem() != storeItem(window.get()));
+    QVERIFY(modals.verify());
+}
+
+QTEST_MAIN(TestStoredDownload)
+#include "tst_storeddownload.moc"
