@@ -12,6 +12,8 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QStringList>
 #include <QTest>
@@ -34,16 +36,29 @@ inline void expectExportDialog(ModalWatcher &modals, int choice)
     });
 }
 
-// Answers a file dialog as a user who types `typed` (relative to `folder`, perhaps through a
-// folder that does not exist) and accepts.
+// Types `typed` into a file dialog's name box, relative to `folder` (perhaps through a folder
+// that does not exist) or as an absolute path. selectFile() is no substitute: it leaves the
+// name box alone while the box has the focus.
+inline void typeFileName(QFileDialog *files, const QString &folder, const QString &typed)
+{
+    files->setDirectory(folder);
+    if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(typed);
+}
+
+// Answers a file dialog as a user who types a name and accepts.
 inline void expectTypedFile(ModalWatcher &modals, const QString &folder, const QString &typed)
 {
     modals.expectDialog(QStringLiteral("QFileDialog"), [folder, typed](QDialog *dialog) {
-        auto *files = qobject_cast<QFileDialog *>(dialog);
-        files->setDirectory(folder);
-        files->selectFile(typed);
+        typeFileName(qobject_cast<QFileDialog *>(dialog), folder, typed);
         dialog->accept();
     });
+}
+
+// The same for a full path.
+inline void expectFilePath(ModalWatcher &modals, const QString &path)
+{
+    expectTypedFile(modals, QFileInfo(path).absolutePath(), QFileInfo(path).fileName());
 }
 
 // Readings that differ from row to row in every column; the values carry the meter's texts.

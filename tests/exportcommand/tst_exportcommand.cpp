@@ -197,7 +197,7 @@ void TestExportCommand::chartPictures()
 
     ModalWatcher modals;
     expectExportDialog(modals, ChartChoice);
-    modals.expectFile(dir.filePath(chosen));
+    expectFilePath(modals, dir.filePath(chosen));
     action(window.get(), "actionExport")->trigger();
     QVERIFY(modals.verify()); // no message on success
     QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -252,7 +252,7 @@ void TestExportCommand::chartTabsShownOnce()
     modals.expectDialog(QStringLiteral("QFileDialog"), [&](QDialog *dialog) {
         atFileDialog = shown;
         auto *files = qobject_cast<QFileDialog *>(dialog);
-        files->selectFile(dir.filePath(QStringLiteral("tabs.jpg")));
+        typeFileName(files, dir.path(), QStringLiteral("tabs.jpg"));
         // The report is cancelled here; the pictures go on.
         if (choice == PdfChoice)
             files->reject();
@@ -340,7 +340,7 @@ void TestExportCommand::pdfReport()
     int pagesWhenTold = -2;
     ModalWatcher modals;
     expectExportDialog(modals, PdfChoice);
-    modals.expectFile(fileName);
+    expectFilePath(modals, fileName);
     modals.expectDialog(QStringLiteral("QMessageBox"), [&](QDialog *box) {
         // The success is told once the document is complete.
         pagesWhenTold = pdfPages(fileName);
@@ -409,7 +409,7 @@ void TestExportCommand::longReportShowsProgress()
     ModalWatcher modals;
     modals.tolerate(QStringLiteral("QProgressDialog"));
     expectExportDialog(modals, PdfChoice);
-    modals.expectFile(fileName);
+    expectFilePath(modals, fileName);
     modals.expectMessageBox(QMessageBox::Ok);
     QElapsedTimer clock;
     clock.start();

@@ -49,7 +49,7 @@ ModalWatcher::Seen exportTable(Widget *w, const QString &fileName)
 {
     ModalWatcher modals;
     expectExportDialog(modals, TableChoice);
-    modals.expectFile(fileName);
+    expectFilePath(modals, fileName);
     modals.expectMessageBox(QMessageBox::Ok);
     action(w, "actionExport")->trigger();
     if (!modals.verify())
@@ -63,7 +63,7 @@ QStringList importWorkbook(Widget *w, const QString &fileName, int boxes = 1,
                            bool *treeEnabledAtFirstBox = nullptr)
 {
     ModalWatcher modals;
-    modals.expectFile(fileName);
+    expectFilePath(modals, fileName);
     if (boxes > 0) {
         modals.expectDialog(QStringLiteral("QMessageBox"), [=](QDialog *box) {
             if (treeEnabledAtFirstBox)
@@ -223,7 +223,7 @@ void TestWorkbookCommand::suffixFromTheChosenFilter()
         auto *types = files->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         for (int i = 0; types && i < filter; ++i)
             QTest::keyClick(types, Qt::Key_Down);
-        files->selectFile(dir.filePath(QStringLiteral("run")));
+        typeFileName(files, dir.path(), QStringLiteral("run"));
         dialog->accept();
     });
     modals.expectMessageBox(QMessageBox::Ok);
@@ -336,7 +336,7 @@ void TestWorkbookCommand::notAWorkbook()
     const QStringList names = liveNames(window.get());
 
     ModalWatcher modals;
-    modals.expectFile(file);
+    expectFilePath(modals, file);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window.get(), "actionImport")->trigger();
     QVERIFY(modals.verify());
