@@ -686,6 +686,15 @@ void road()
     step(QStringLiteral("import-xlsx"));
     importAs(xlsx, QStringLiteral("Import2"), storeGrid, firstRow, lastRow);
 
+    step(QStringLiteral("disconnect"));
+    trigger("actionDisconnect");
+    waitOrFail([] { return enabled("actionConnect"); }, 5000,
+               QStringLiteral("Connect stays disabled after Disconnect"));
+    for (const char *linked :
+         {"actionDisconnect", "actionStart", "actionItemDownload", "actionSettings"})
+        check(!enabled(linked),
+              QStringLiteral("%1 stays enabled without a link").arg(QLatin1String(linked)));
+
     step(QStringLiteral("layout"));
     QMainWindow *window = mainWindow();
     window->resize(900, 660);

@@ -30,7 +30,8 @@ endif()
 # from the build.
 foreach(file ht-meter Lib/libsimulator.so zh-CN.qm translations/qt_zh_CN.qm)
     if(NOT EXISTS ${RUNTIME_DIR}/${file})
-        message(FATAL_ERROR "${RUNTIME_DIR}/${file} is missing: build ht-meter, simulator and the translations")
+        message(FATAL_ERROR "${RUNTIME_DIR}/${file} is missing: "
+            "build ht-meter, simulator and the translations")
     endif()
 endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -77,14 +78,15 @@ foreach(phase ${PHASES})
         RESULT_VARIABLE result
         OUTPUT_VARIABLE output
         ERROR_VARIABLE output)
-    # Only the driver's lines and the program's warnings; the per-reading diagnostics are off.
+    # The STEP lines of the driver among the program's own output.
     message("${output}")
     if(NOT output MATCHES "PHASE ${phase} BEGIN")
         message(FATAL_ERROR "phase ${phase}: the driver never ran (exit ${result}); is another "
             "ht-meter running on this machine (single instance)?")
     endif()
     if(NOT result EQUAL 0 OR NOT output MATCHES "PHASE ${phase} PASSED")
-        message(FATAL_ERROR "phase ${phase} failed (exit ${result}); runtime folder kept: ${WORK_DIR}")
+        message(FATAL_ERROR "phase ${phase} failed (exit ${result}); "
+            "runtime folder kept: ${WORK_DIR}")
     endif()
 endforeach()
 
