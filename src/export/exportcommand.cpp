@@ -172,6 +172,8 @@ void Widget::exportPdf()
                 progress.setMaximum(pageCount);
             progress.setValue(pagesDone);
         });
+        // Starts the dialog's clock: it shows once the pages are estimated to take 500 ms.
+        progress.setValue(0);
         written = report.writeFile(fileName);
         error = report.errorString();
     }
