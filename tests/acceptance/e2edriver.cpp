@@ -35,7 +35,6 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
-#include <QTextStream>
 #include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
