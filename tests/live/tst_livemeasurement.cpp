@@ -7,10 +7,7 @@
 
 #include <QAction>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 using namespace live;
 
@@ -38,11 +35,9 @@ private slots:
     void init();
     void recording_data();
     void recording();
-    void oneReadingPerTickOfARealTimer();
     void recordedReadingInEveryView();
     void parameterRequests();
     void readingsFromAWorkerThreadArriveInOrder();
-    void linkLostWhileRecording();
 
 private:
     void emitReadings(int count);
@@ -59,6 +54,9 @@ void TestLiveMeasurement::initTestCase()
 void TestLiveMeasurement::init()
 {
     emitted = 0;
+    // Answers the test meter still owes a window of the previous test (a parameter record)
+    // must not reach this one.
+    QCoreApplication::processEvents();
 }
 
 void TestLiveMeasurement::emitReadings(int count)
@@ -168,55 +166,6 @@ void TestLiveMeasurement::recording()
     for (int row = 1; row <= 4; ++row)
         QCOMPARE(grid(window.get(), row, 1), QString::number(recorded));
     QVERIFY(modals.verify());
-}
-
-// With a real sampling timer and readings five times as often, each tick lets exactly the
-// next reading through.
-void TestLiveMeasurement::oneReadingPerTickOfARealTimer()
-{
-    auto window = makeTestWindow();
-    setSampling(window.get(), 100);
-    QVERIFY(connectMeter(window.get()));
-    window->on_actionStart_triggered();
-
-    int ticks = 0;
-    bool readingSinceTick = true;
-    int ticksFollowedByReading = 0;
-    struct TickCounter : QObject
-    {
-        std::function<void()> onTick;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Timer)
-                onTick();
-            return false;
-        }
-    } counter;
-    counter.onTick = [&] {
-        ++ticks;
-        readingSinceTick = false;
-    };
-    window->installEventFilter(&counter);
-
-    QTimer meterClock;
-    meterClock.setTimerType(Qt::PreciseTimer);
-    connect(&meterClock, &QTimer::timeout, this, [&] {
-        if (!readingSinceTick)
-            ++ticksFollowedByReading;
-        readingSinceTick = true;
-        emitReadings(1);
-    });
-    meterClock.start(20);
-    QTest::qWait(650);
-    meterClock.stop();
-    window->removeEventFilter(&counter);
-
-    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
-    QCOMPARE(window->activeItem()->count(), ticksFollowedByReading);
-    QVERIFY2(
-        emitted >= 3 * ticksFollowedByReading,
-        qPrintable(
-            QStringLiteral("%1 readings, %2 recorded").arg(emitted).arg(ticksFollowedByReading)));
 }
 
 // A recorded reading reaches the read-outs, the table, each chart and the grid with the
@@ -329,37 +278,6 @@ void TestLiveMeasurement::readingsFromAWorkerThreadArriveInOrder()
         QCOMPARE(readings.at(i)->thread(), window->thread());
     }
     QTRY_COMPARE(tableRows(window.get()), count);
-}
-
-// The link drops in the middle of a recording: what was recorded stays, the actions follow
-// the closed link, and the next connection records into the same item again.
-void TestLiveMeasurement::linkLostWhileRecording()
-{
-    ModalWatcher modals;
-    auto window = makeTestWindow();
-    setSampling(window.get(), 0);
-    QVERIFY(connectMeter(window.get()));
-    action(window.get(), "actionStart")->trigger();
-    emitReadings(5);
-
-    meter->dropLink();
-    QVERIFY(!window->isRunning());
-    QVERIFY(action(window.get(), "actionConnect")->isEnabled());
-    for (const char *name :
-         {"actionDisconnect", "actionStart", "actionStop", "actionItemDownload", "actionSettings"})
-        QVERIFY2(!action(window.get(), name)->isEnabled(), name);
-    QCOMPARE(window->activeItem()->count(), 5);
-    QTRY_COMPARE(tableRows(window.get()), 5);
-    QCOMPARE(chartPoints(window.get(), 0), 5);
-
-    QVERIFY(connectMeter(window.get()));
-    QVERIFY(action(window.get(), "actionStart")->isEnabled());
-    action(window.get(), "actionStart")->trigger();
-    emitReadings(2);
-    QCOMPARE(window->activeItem()->count(), 7);
-    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("7"));
-    QTRY_COMPARE(tableRows(window.get()), 7);
-    QVERIFY(modals.verify());
 }
 
 QTEST_MAIN(TestLiveMeasurement)
