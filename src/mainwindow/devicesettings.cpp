@@ -84,6 +84,9 @@ void Widget::slotResponseResult(int a, int b)
 
 void Widget::slotSingleShot()
 {
+    // A confirmation still queued while the window is being destroyed has nobody to tell.
+    if (m_closing)
+        return;
     if (m_settingsDialog)
         m_settingsDialog->writeButton()->setEnabled(true);
     QMessageBox::information(this, QString(), tr("Parameters saved successfully."),
