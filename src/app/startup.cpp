@@ -1,12 +1,13 @@
 #include "startup.h"
 
+#include "optionsfile.h"
+
 #include "meterlog.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QTranslator>
-#include <QXmlStreamReader>
 
 QString readOptionLanguage()
 {
@@ -16,29 +17,9 @@ QString readOptionLanguage()
 
 QString readOptionLanguage(const QString &optionsFilePath)
 {
-    QFile file(optionsFilePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-
     // The same lenient walk as the window's own reader: the element may sit anywhere, a later
     // one wins, and whatever follows a parse error is ignored.
-    QString language;
-    QString element;
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (xml.name() != QLatin1String("options"))
-                element = xml.name().toString();
-        } else if (xml.isCharacters() && !xml.isWhitespace()) {
-            if (element == QLatin1String("Language"))
-                language = xml.text().toString();
-            else
-                element.clear();
-        }
-    }
-    file.close();
-    return language;
+    return OptionsFile::readLanguage(optionsFilePath);
 }
 
 TranslationSetup installTranslations(QCoreApplication &app, const QString &language,

@@ -91,3 +91,18 @@ QStandardItem *TvItemModel::buildStartupTree()
     appendMeasureItem(liveRoot, QStringLiteral("Measure%1").arg(1), ItemData::Measure);
     return liveRoot;
 }
+
+int TvItemModel::countNamesStartingWith(const QAbstractItemModel *model, const QString &prefix)
+{
+    int count = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex top = model->index(row, 0);
+        if (top.data().toString().startsWith(prefix, Qt::CaseSensitive))
+            ++count;
+        for (int child = 0; child < model->rowCount(top); ++child) {
+            if (model->index(child, 0, top).data().toString().startsWith(prefix, Qt::CaseSensitive))
+                ++count;
+        }
+    }
+    return count;
+}

@@ -31,6 +31,11 @@ public:
     static ItemData *itemDataOf(const QStandardItem *item);
     static QVariant itemDataVariant(ItemData *item);
 
+    // How many rows, top-level and their children, show a name starting with `prefix`
+    // (case-sensitive). The default names of new items count on it; since names are never
+    // compared otherwise, a deleted item's number can come round again.
+    static int countNamesStartingWith(const QAbstractItemModel *model, const QString &prefix);
+
     // Appends a row under `parentItem` (the invisible root for a top-level row) showing `name`
     // with `icon`, and creates its ItemData. The model owns the ItemData as a child object so
     // that the items never deleted by the user are freed with the model; deleting one earlier

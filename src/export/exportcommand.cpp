@@ -64,24 +64,6 @@ void bringChartTabsToFront(QTabWidget *tabs, Widget *window)
     tabs->setCurrentIndex(current);
 }
 
-// The number in the name of the next imported item: one more than the items, anywhere in the
-// tree, whose name starts with "Import". A deleted item's number can come round again.
-int nextImportNumber(const QAbstractItemModel *model)
-{
-    const QString prefix = QStringLiteral("Import");
-    int n = 1;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex top = model->index(row, 0);
-        if (top.data().toString().startsWith(prefix, Qt::CaseSensitive))
-            ++n;
-        for (int child = 0; child < model->rowCount(top); ++child) {
-            if (model->index(child, 0, top).data().toString().startsWith(prefix, Qt::CaseSensitive))
-                ++n;
-        }
-    }
-    return n;
-}
-
 } // namespace
 
 void Widget::on_actionExport_triggered()
@@ -256,8 +238,11 @@ void Widget::importFromExcel()
         const WaitCursor waitCursor;
         {
             const DisabledWhile treeDisabled(ui->tvItems);
-            newItem(QStringLiteral("Import%1").arg(nextImportNumber(m_itemModel)),
-                    ItemData::Import);
+            newItem(
+                QStringLiteral("Import%1")
+                    .arg(TvItemModel::countNamesStartingWith(m_itemModel, QStringLiteral("Import"))
+                         + 1),
+                ItemData::Import);
             ItemData *item = m_activeItem;
             if (!item)
                 return;

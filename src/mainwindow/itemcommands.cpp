@@ -13,29 +13,6 @@
 
 // The item commands: new, rename, delete and the choice of the active item.
 
-namespace {
-
-// The number offered in the next default name: one more than the items whose name starts
-// with "Measure", wherever they are in the tree. Names are never compared otherwise, so a
-// deleted item's number can come round again.
-int nextMeasureNumber(const QAbstractItemModel *model)
-{
-    const QString prefix = QStringLiteral("Measure");
-    int n = 1;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex top = model->index(row, 0);
-        if (top.data().toString().startsWith(prefix, Qt::CaseSensitive))
-            ++n;
-        for (int child = 0; child < model->rowCount(top); ++child) {
-            if (model->index(child, 0, top).data().toString().startsWith(prefix, Qt::CaseSensitive))
-                ++n;
-        }
-    }
-    return n;
-}
-
-} // namespace
-
 void Widget::itemSetToActive(QModelIndex index)
 {
     // "Live Data" only groups the items; it never becomes active.
@@ -75,7 +52,9 @@ void Widget::newItem(QString name, ItemData::DataType type)
 
 void Widget::on_actionItemNew_triggered()
 {
-    const QString proposal = QStringLiteral("Measure%1").arg(nextMeasureNumber(m_itemModel));
+    const QString proposal
+        = QStringLiteral("Measure%1")
+              .arg(TvItemModel::countNamesStartingWith(m_itemModel, QStringLiteral("Measure")) + 1);
     // The label is shown untranslated in every language.
     const QString name = QInputDialog::getText(this, QString(), QStringLiteral("Name:"),
                                                QLineEdit::Normal, proposal)
