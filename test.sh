@@ -4,10 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 dir=build
-flags=()
+flags=(-DMETER_BUILD_TESTS=ON -DMETER_BUILD_BENCH=ON)
 if [ "${1:-}" = --sanitize ]; then
     dir=build-sanitize
-    flags=(-DMETER_SANITIZE=ON -DMETER_BUILD_BENCH=OFF)
+    flags=(-DMETER_BUILD_TESTS=ON -DMETER_SANITIZE=ON -DMETER_BUILD_BENCH=OFF)
 fi
 scripts/setup.sh test
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
