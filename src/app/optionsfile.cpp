@@ -8,6 +8,8 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <functional>
+
 namespace {
 
 const QString rootName = QStringLiteral("options");
@@ -21,6 +23,29 @@ int parseInt(const QString &text)
 QByteArray parseBlob(const QString &text)
 {
     return QByteArray::fromHex(text.toLatin1());
+}
+
+// The token loop both readers share: the name of the latest start element other than the root
+// is remembered, and every text that is not only white space is handed over with it. The
+// handler says whether the name stays remembered. Elements are picked up wherever they sit and
+// whatever the root is called; reading stops at the end or at the first parse error. Returns
+// false after a parse error.
+bool walkTexts(QIODevice *device,
+               const std::function<bool(const QString &element, const QString &text)> &handle)
+{
+    QXmlStreamReader xml(device);
+    QString current;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() != rootName)
+                current = xml.name().toString();
+        } else if (xml.isCharacters() && !xml.isWhitespace()) {
+            if (!handle(current, xml.text().toString()))
+                current.clear();
+        }
+    }
+    return !xml.hasError();
 }
 
 void applyElement(OptionsFound &found, const QString &name, const QString &text)
@@ -122,20 +147,13 @@ OptionsFound OptionsFile::read(const QString &path)
 
     // Elements are picked up wherever they sit and whatever the root is called; the first
     // text of an element is its value, and a later element of the same name wins.
-    QXmlStreamReader xml(&file);
-    QString current;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (xml.name() != rootName)
-                current = xml.name().toString();
-        } else if (xml.isCharacters() && !xml.isWhitespace() && !current.isEmpty()) {
-            applyElement(found, current, xml.text().toString());
-            current.clear();
-        }
-    }
-    if (xml.hasError())
-        qCDebug(lcMeter) << "options file" << path << "read up to an error:" << xml.errorString();
+    const bool complete = walkTexts(&file, [&found](const QString &element, const QString &text) {
+        if (!element.isEmpty())
+            applyElement(found, element, text);
+        return false; // the first text of an element is its value
+    });
+    if (!complete)
+        qCDebug(lcMeter) << "options file" << path << "read up to a parse error";
     return found;
 }
 
@@ -146,19 +164,13 @@ QString OptionsFile::readLanguage(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return language;
 
-    QXmlStreamReader xml(&file);
-    QString current;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (xml.name() != rootName)
-                current = xml.name().toString();
-        } else if (xml.isCharacters() && !xml.isWhitespace()) {
-            if (current == QLatin1String("Language"))
-                language = xml.text().toString();
-            else
-                current.clear();
-        }
-    }
+    walkTexts(&file, [&language](const QString &element, const QString &text) {
+        // Start-up's own reading: the name stays remembered after a match, so a later text of
+        // the same element replaces the language; any other text forgets the name.
+        if (element != QLatin1String("Language"))
+            return false;
+        language = text;
+        return true;
+    });
     return language;
 }
