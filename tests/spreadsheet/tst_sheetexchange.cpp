@@ -1,10 +1,10 @@
 // The workbook exchange: what our files hold as other readers see them, what our import
 // makes of our files and of files other programs wrote, and the rows it must not accept.
+#include "foreignreader.h"
 #include "readingtable.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
 #include "sheetlayout.h"
-#include "workbookinspector.h"
 #include "workbookreader.h"
 
 #include <QDir>
@@ -165,7 +165,7 @@ void TestSheetExchange::layoutSeenByXlrd()
     QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
 
     QString error;
-    const QJsonObject sheet = WorkbookInspector::sheet(file, 11, &error);
+    const QJsonObject sheet = ForeignReader::sheet(file, 11, &error);
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     QCOMPARE(sheet.value(QStringLiteral("sheets")).toArray().at(0).toString(),
              QStringLiteral("Sheet1"));
@@ -243,7 +243,7 @@ void TestSheetExchange::unicodeTexts()
     QCOMPARE(SheetExport::exportModel(&model, file), SheetExport::Success);
 
     QString error;
-    const QJsonObject sheet = WorkbookInspector::sheet(file, 4, &error);
+    const QJsonObject sheet = ForeignReader::sheet(file, 4, &error);
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     const WorkbookReader::Sheet ours = WorkbookReader::readFirstSheet(file);
     QCOMPARE(ours.error, WorkbookReader::NoError);
@@ -270,14 +270,14 @@ void TestSheetExchange::layoutSeenByLibreOffice_data()
 
 void TestSheetExchange::layoutSeenByLibreOffice()
 {
-    if (WorkbookInspector::libreOffice().isEmpty())
+    if (ForeignReader::libreOffice().isEmpty())
         QSKIP("LibreOffice is not installed");
     QFETCH(SheetExport::Format, format);
     const ReadingTable table(ReadingTable::sample(10, start), false, true);
     const QString file = m_dir.filePath(QStringLiteral("office") + suffix(format));
     QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
     QString error;
-    const QString csv = WorkbookInspector::libreOfficeCsv(file, &error);
+    const QString csv = ForeignReader::libreOfficeCsv(file, &error);
     QVERIFY2(!csv.isEmpty(), qPrintable(error));
     const QStringList lines = csv.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 11);

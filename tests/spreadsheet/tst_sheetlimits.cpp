@@ -1,10 +1,10 @@
 // The sizes where workbook files change shape: the last row an .xls sheet holds, compound
 // files that need DIFAT sectors, shared strings spread over several records, a large .xlsx.
 #include "cfbwriter.h"
+#include "foreignreader.h"
 #include "readingtable.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
-#include "workbookinspector.h"
 #include "workbookreader.h"
 #include "xlswriter.h"
 
@@ -127,7 +127,7 @@ void TestSheetLimits::xlsRowLimit()
     QVERIFY(headerField(file, 72) >= 1); // DIFAT sectors
 
     QString error;
-    const QJsonObject sheet = WorkbookInspector::sheet(file, 2, &error);
+    const QJsonObject sheet = ForeignReader::sheet(file, 2, &error);
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 65536);
     const QJsonArray last = sheet.value(QStringLiteral("last")).toArray();
@@ -177,7 +177,7 @@ void TestSheetLimits::xlsxHundredThousand()
     }
 
     QString error;
-    const QJsonObject sheet = WorkbookInspector::sheet(file, 1, &error);
+    const QJsonObject sheet = ForeignReader::sheet(file, 1, &error);
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), readings + 1);
     QCOMPARE(sheet.value(QStringLiteral("last"))
@@ -230,7 +230,7 @@ void TestSheetLimits::compoundFile()
     QCOMPARE(QFileInfo(file).size() % CfbWriter::sectorSize, 0);
 
     QString error;
-    const QJsonObject report = WorkbookInspector::streams(file, &error);
+    const QJsonObject report = ForeignReader::streams(file, &error);
     QVERIFY2(!report.isEmpty(), qPrintable(error));
     QCOMPARE(report.value(QStringLiteral("warnings")).toString(), QString());
     QCOMPARE(report.value(QStringLiteral("difat_sectors")).toInt() > 0, difat);
@@ -283,7 +283,7 @@ void TestSheetLimits::sharedStringsAcrossRecords()
     QVERIFY(writer.setText(3000, 0, texts.last()));
     QVERIFY(writer.save(file));
     QString error;
-    const QJsonObject sheet = WorkbookInspector::sheet(file, texts.size(), &error);
+    const QJsonObject sheet = ForeignReader::sheet(file, texts.size(), &error);
     QVERIFY2(!sheet.isEmpty(), qPrintable(error));
     const QJsonArray rows = sheet.value(QStringLiteral("head")).toArray();
     QCOMPARE(rows.size(), texts.size());

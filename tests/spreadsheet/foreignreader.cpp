@@ -1,4 +1,4 @@
-#include "workbookinspector.h"
+#include "foreignreader.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,12 +22,12 @@ QString python()
 QString script()
 {
     return QDir(qEnvironmentVariable("METER_SOURCE_DIR"))
-        .filePath(QStringLiteral("tests/spreadsheet/inspect_workbook.py"));
+        .filePath(QStringLiteral("tests/spreadsheet/read_workbook.py"));
 }
 
 } // namespace
 
-QJsonObject WorkbookInspector::run(const QStringList &arguments, QString *error)
+QJsonObject ForeignReader::run(const QStringList &arguments, QString *error)
 {
     QProcess process;
     process.start(python(), QStringList {script()} + arguments);
@@ -47,17 +47,17 @@ QJsonObject WorkbookInspector::run(const QStringList &arguments, QString *error)
     return document.object();
 }
 
-QJsonObject WorkbookInspector::sheet(const QString &fileName, int headRows, QString *error)
+QJsonObject ForeignReader::sheet(const QString &fileName, int headRows, QString *error)
 {
     return run({QStringLiteral("sheet"), fileName, QString::number(headRows)}, error);
 }
 
-QJsonObject WorkbookInspector::streams(const QString &fileName, QString *error)
+QJsonObject ForeignReader::streams(const QString &fileName, QString *error)
 {
     return run({QStringLiteral("streams"), fileName}, error);
 }
 
-QString WorkbookInspector::libreOffice()
+QString ForeignReader::libreOffice()
 {
     for (const char *name : {"soffice", "libreoffice"}) {
         const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
@@ -67,7 +67,7 @@ QString WorkbookInspector::libreOffice()
     return QString();
 }
 
-QString WorkbookInspector::libreOfficeCsv(const QString &fileName, QString *error)
+QString ForeignReader::libreOfficeCsv(const QString &fileName, QString *error)
 {
     QTemporaryDir dir;
     QProcess process;

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Reports what an independent reader (xlrd) sees in a workbook, as JSON on stdout.
 
-  inspect_workbook.py sheet PATH [HEAD_ROWS]   cells of the first worksheet
-  inspect_workbook.py streams PATH             streams of a compound file
+  read_workbook.py sheet PATH [HEAD_ROWS]   cells of the first worksheet
+  read_workbook.py streams PATH             streams of a compound file
 
 sheet: {"nrows", "ncols", "sheets", "head": rows 0..HEAD_ROWS-1, "last": the last row,
         "widths": column widths in characters, "datemode"}; each cell is

@@ -1,15 +1,15 @@
-#ifndef WORKBOOKINSPECTOR_H
-#define WORKBOOKINSPECTOR_H
+#ifndef FOREIGNREADER_H
+#define FOREIGNREADER_H
 
 #include <QJsonObject>
 #include <QString>
 
 // Asks readers we did not write what they see in a file: xlrd through
-// inspect_workbook.py, and LibreOffice (when installed) through a CSV conversion.
-class WorkbookInspector
+// read_workbook.py, and LibreOffice (when installed) through a CSV conversion.
+class ForeignReader
 {
 public:
-    // The first worksheet as xlrd reads it (see inspect_workbook.py); empty with *error set
+    // The first worksheet as xlrd reads it (see read_workbook.py); empty with *error set
     // when the reader fails.
     static QJsonObject sheet(const QString &fileName, int headRows, QString *error);
     // The streams of a compound file as xlrd's compound-document reader finds them.
@@ -24,4 +24,4 @@ private:
     static QJsonObject run(const QStringList &arguments, QString *error);
 };
 
-#endif // WORKBOOKINSPECTOR_H
+#endif // FOREIGNREADER_H
