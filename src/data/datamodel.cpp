@@ -2,14 +2,18 @@
 
 #include "dmmdata.h"
 #include "imydmm.h"
-#include "widget.h"
 
 #include <QStringBuilder>
 
-DataModel::DataModel(Widget *window, QObject *parent)
+DataModel::DataModel(Widget *, QObject *parent)
     : QAbstractTableModel(parent)
-    , window(window)
 {
+}
+
+void DataModel::setUnit(int unit, const QString &unitText)
+{
+    unitCode = unit;
+    unitName = unitText;
 }
 
 int DataModel::rowCount(const QModelIndex &) const
@@ -60,11 +64,7 @@ QVariant DataModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole)
         return QVariant();
 
-    const DmmData *reading = dataList.at(index.row());
-    if (!window)
-        return cellText(reading, index.row(), index.column(), nullptr, 0, QString());
-    return cellText(reading, index.row(), index.column(), window->myDmm(), window->unitIndex(),
-                    window->unitText());
+    return cellText(dataList.at(index.row()), index.row(), index.column(), dmm, unitCode, unitName);
 }
 
 QVariant DataModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -12,7 +12,8 @@ class Widget;
 // The table of the active item's readings, one row per reading. It keeps no text of its own:
 // every cell is converted through the plug-in at the moment it is asked for, so a change of
 // the temperature unit shows at the next repaint. The readings belong to the item; the model
-// only points at them and never deletes one.
+// only points at them and never deletes one. The window hands it the plug-in's converter and
+// the unit whenever they change; the model never asks the window.
 class DataModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -27,7 +28,16 @@ public:
         ColumnCount
     };
 
+    // The window is the one that shows the table; the model keeps nothing of it.
     DataModel(Widget *window, QObject *parent);
+
+    // The plug-in that converts values for display (none: values are shown as read).
+    void setConverter(IMyDmm *converter) { dmm = converter; }
+    // The unit code the values are shown in and its text ("℃", "℉").
+    void setUnit(int unit, const QString &unitText);
+    IMyDmm *converter() const { return dmm; }
+    int unit() const { return unitCode; }
+    QString unitText() const { return unitName; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -48,7 +58,9 @@ public:
                              const QString &unitText);
 
 private:
-    Widget *window;
+    IMyDmm *dmm = nullptr;
+    int unitCode = 0;
+    QString unitName;
     QList<DmmData *> dataList;
 };
 

@@ -6,6 +6,14 @@
 #include <QObject>
 #include <QString>
 
+// The channel numbers of a reading's four quantities, in the order every part of the
+// application uses: the plug-in's conversion, the statistics, the table's value columns, the
+// charts and the statistics rows.
+namespace Channel {
+enum Number : int { Temperature = 0, Humidity = 1, DewPoint = 2, WetBulb = 3 };
+constexpr int Count = 4;
+} // namespace Channel
+
 // One measured quantity. `value` is always in the base unit (degrees Celsius, or percent
 // relative humidity); `code` is the plug-in's own attribute and is carried along untouched.
 struct DmmValue

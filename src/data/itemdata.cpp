@@ -2,17 +2,13 @@
 
 #include "dmmdata.h"
 
-namespace {
-constexpr int channelCount = 4;
-}
-
 ItemData::ItemData(const QString &name, DataType type, QObject *parent)
     : QObject(parent)
     , name(name)
     , type(type)
 {
-    statistics.reserve(channelCount);
-    for (int channel = 0; channel < channelCount; ++channel)
+    statistics.reserve(Channel::Count);
+    for (int channel = 0; channel < Channel::Count; ++channel)
         statistics.append(new ItemStatistic);
 }
 
@@ -38,7 +34,7 @@ void ItemData::foldStatistics(const DmmData *reading)
 {
     if (!reading)
         return;
-    for (int channel = 0; channel < channelCount; ++channel) {
+    for (int channel = 0; channel < Channel::Count; ++channel) {
         ItemStatistic *s = statistics.at(channel);
         const double v = reading->value(channel).value;
         // Keyed on the statistic rather than on the list size, so that the first fold is

@@ -1,6 +1,8 @@
 #ifndef CHARTPICTURENAMES_H
 #define CHARTPICTURENAMES_H
 
+#include "dmmdata.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -11,7 +13,7 @@ class ChartPictureNames
 {
 public:
     // Charts in channel order: temperature, humidity, dew point, wet bulb.
-    enum { ChartCount = 4 };
+    enum { ChartCount = Channel::Count };
 
     // A chosen name without a suffix ("run", "run.") takes fallbackSuffix, so that the
     // pictures still get an image format.

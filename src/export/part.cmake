@@ -5,15 +5,10 @@
 # No other zip wrapper may join these in one process: QuaZip, for one, exports its own
 # copy of the minizip functions under the same names, and the writer's calls then land in
 # it and crash.
-#
-# The libraries are gathered in one interface target, so that suites which compile the
-# spreadsheet sources directly link the same set.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(METER_XLSXWRITER REQUIRED IMPORTED_TARGET GLOBAL xlsxwriter)
 pkg_check_modules(METER_FREEXL REQUIRED IMPORTED_TARGET GLOBAL freexl)
 pkg_check_modules(METER_MINIZIP REQUIRED IMPORTED_TARGET GLOBAL minizip)
 
-add_library(meter_spreadsheet_libs INTERFACE)
-target_link_libraries(meter_spreadsheet_libs INTERFACE
-    PkgConfig::METER_XLSXWRITER PkgConfig::METER_FREEXL PkgConfig::METER_MINIZIP Qt5::Core)
-target_link_libraries(meter_export PUBLIC meter_spreadsheet_libs)
+target_link_libraries(meter_export PRIVATE
+    PkgConfig::METER_XLSXWRITER PkgConfig::METER_FREEXL PkgConfig::METER_MINIZIP)

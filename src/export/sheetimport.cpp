@@ -1,7 +1,10 @@
 #include "sheetimport.h"
 
+#include "dmmdata.h"
+#include "imydmm.h"
 #include "meterlog.h"
 #include "sheetlayout.h"
+#include "temperatureunit.h"
 
 #include <QCoreApplication>
 
@@ -162,10 +165,29 @@ bool SheetImport::convertRow(const QVariantList &row, ImportedReading *reading)
     }
     if (temperatureUnit == fahrenheitSign) {
         for (size_t channel : {size_t(0), size_t(2), size_t(3)})
-            r.values[channel] = (r.values[channel] - 32.0) / 1.8;
+            r.values[channel] = TemperatureUnit::fahrenheitToCelsius(r.values[channel]);
     }
     *reading = r;
     return true;
+}
+
+DmmData *SheetImport::makeReading(const ImportedReading &row, IMyDmm *dmm)
+{
+    auto *reading = new DmmData;
+    reading->setStoreIndex(row.storeIndex);
+    reading->setTime(row.time);
+    DmmValue values[Channel::Count];
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const double v = row.values[size_t(channel)];
+        // Without the plug-in the value keeps its digits as read, to one decimal.
+        values[channel]
+            = dmm ? dmm->makeValue(v, channel, 0) : DmmValue {3, v, QString::number(v, 'f', 1)};
+    }
+    reading->setTemperature(values[Channel::Temperature]);
+    reading->setHumidity(values[Channel::Humidity]);
+    reading->setDewPoint(values[Channel::DewPoint]);
+    reading->setWetBulb(values[Channel::WetBulb]);
+    return reading;
 }
 
 QString SheetImport::failureMessage()

@@ -10,6 +10,9 @@
 
 #include <array>
 
+class DmmData;
+class IMyDmm;
+
 // One reading read back from a workbook row, in the base units: degrees Celsius for
 // temperature, dew point and wet bulb, percent relative humidity. values[] is indexed by
 // channel (0 temperature, 1 humidity, 2 dew point, 3 wet bulb); the window turns each into a
@@ -41,6 +44,10 @@ public:
     static Result convertRows(const QVector<QVariantList> &rows);
     // False when the row is too short or a cell does not read as it should.
     static bool convertRow(const QVariantList &row, ImportedReading *reading);
+
+    // A new reading of the row, owned by the caller; its values are made through the plug-in
+    // (`dmm`, the code and text it gives for the base unit) when there is one.
+    static DmmData *makeReading(const ImportedReading &row, IMyDmm *dmm);
 
     // Messages for the main window (translated in its context).
     static QString failureMessage(); // the workbook could not be read

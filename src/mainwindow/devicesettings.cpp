@@ -1,5 +1,6 @@
 #include "widget.h"
 
+#include "datamodel.h"
 #include "dlgsettings.h"
 #include "dmmparam.h"
 #include "imydmm.h"
@@ -47,6 +48,7 @@ void Widget::slotUpdateParam(DmmParam *param)
     const int previous = m_unitIndex;
     m_unitIndex = ParamUnits::unitIndex(param->unit);
     m_unitText = m_unitIndex == 1 ? QStringLiteral("℉") : QStringLiteral("℃");
+    m_dataModel->setUnit(m_unitIndex, m_unitText);
     if (m_unitIndex != previous) {
         qCDebug(lcMeter) << "temperature unit" << previous << "->" << m_unitIndex;
         refreshItemViews();

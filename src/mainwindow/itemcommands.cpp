@@ -43,7 +43,7 @@ void Widget::newItem(QString name, ItemData::DataType type)
     if (name.isEmpty())
         return;
     stopMeasurement();
-    const QStandardItem *row = m_itemModel->appendItem(m_liveRoot, m_measureIcon, name, type);
+    const QStandardItem *row = m_itemModel->appendMeasureItem(m_liveRoot, name, type);
     const QModelIndex index = row->index();
     itemSetToActive(index);
     ui->tvItems->setCurrentIndex(index);
@@ -87,7 +87,7 @@ void Widget::on_actionItemDelete_triggered()
         m_activeItem = nullptr;
         // The table points into the item's readings: let go of them before they are deleted.
         m_dataModel->clearData();
-        for (DMMChart *chart : {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb})
+        for (DMMChart *chart : charts())
             chart->clearPoints();
     }
     // The row goes first, so that nothing can read its item once the item is gone.

@@ -6,21 +6,19 @@
 #include "dmmdata.h"
 #include "imydmm.h"
 #include "meterlog.h"
+#include "temperatureunit.h"
+#include "waitcursor.h"
 
 #include <QAbstractItemView>
 #include <QFont>
-#include <QGuiApplication>
 #include <QHash>
 #include <QHeaderView>
-#include <QScopeGuard>
 #include <QTableWidgetItem>
 
 // The views of the active item: reading table, charts and statistics grid.
 
 namespace {
 
-constexpr int channelCount = 4;
-constexpr int humidityChannel = 1;
 // From about a tenth of a second of rebuilding on.
 constexpr int busyCursorReadings = 50000;
 // Right and bottom, as the grid has always drawn its cells.
@@ -29,9 +27,7 @@ constexpr Qt::Alignment statisticAlignment = Qt::AlignRight | Qt::AlignBottom;
 // The grid's captions and numbers; humidity is never shown in another unit.
 double displayedStatistic(double value, int channel, int unit)
 {
-    if (unit == 1 && channel != humidityChannel)
-        return value * 1.8 + 32.0;
-    return value;
+    return channel == Channel::Humidity ? value : TemperatureUnit::fromCelsius(value, unit);
 }
 
 // The cursor read-outs of a rebuild: "<converted text> <unit>". Readings of an item repeat
@@ -104,7 +100,7 @@ void Widget::setupStatisticTable()
         cell->setTextAlignment(int(statisticAlignment));
         cell->setText(text);
     };
-    for (int k = 0; k < channelCount; ++k) {
+    for (int k = 0; k < Channel::Count; ++k) {
         caption(k + 1, 0, QStringLiteral("%1: ").arg(rowCaptions[k]));
         caption(0, k + 1, columnCaptions[k]);
     }
@@ -125,7 +121,7 @@ void Widget::updateStatisticTable()
     if (!m_activeItem)
         return;
     QTableWidget *grid = ui->twMath;
-    for (int k = 0; k < channelCount; ++k) {
+    for (int k = 0; k < Channel::Count; ++k) {
         const ItemStatistic *s = m_activeItem->getStatistic(k);
         const int row = k + 1;
         const double shown[] = {s->minimum, s->maximum, s->average};
@@ -144,13 +140,7 @@ void Widget::refreshItemViews()
 
     const QList<DmmData *> readings = m_activeItem->getDataList();
     // Rebuilding a large item takes a noticeable moment; say so with the busy cursor.
-    const bool busy = readings.size() >= busyCursorReadings;
-    if (busy)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([busy] {
-        if (busy)
-            QGuiApplication::restoreOverrideCursor();
-    });
+    const WaitCursor waitCursor(readings.size() >= busyCursorReadings);
 
     m_dataModel->clearData();
     m_dataModel->setDataList(readings);
@@ -158,11 +148,10 @@ void Widget::refreshItemViews()
 
     // The old points go before the new ones are made, so that the new ones reuse their memory
     // instead of doubling the peak for an item of a million readings.
-    QList<ChartPoint *> points[channelCount];
+    QList<ChartPoint *> points[Channel::Count];
     for (QList<ChartPoint *> &list : points)
         list.reserve(readings.size());
-    DMMChart *const charts[channelCount]
-        = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
+    const auto charts = this->charts();
     for (DMMChart *chart : charts)
         chart->clearPoints();
 
@@ -172,7 +161,7 @@ void Widget::refreshItemViews()
 
     for (const DmmData *reading : readings) {
         const QDateTime time = reading->isStore() ? reading->storeTime() : reading->time();
-        for (int k = 0; k < channelCount; ++k) {
+        for (int k = 0; k < Channel::Count; ++k) {
             const DmmValue raw = reading->value(k);
             // Without the plug-in (it failed to load) the values are shown as recorded.
             const DmmValue shown = m_myDmm ? m_myDmm->convertValue(raw, k, m_unitIndex) : raw;
@@ -181,14 +170,14 @@ void Widget::refreshItemViews()
             auto *point = new ChartPoint; // handed to its chart below
             point->time = time;
             point->value = shown.value;
-            point->tag = k == humidityChannel ? humidityTags.tag(shown.text)
-                                              : temperatureTags.tag(shown.text);
+            point->tag = k == Channel::Humidity ? humidityTags.tag(shown.text)
+                                                : temperatureTags.tag(shown.text);
             points[k].append(point);
         }
     }
     qCDebug(lcMeter).nospace() << "Count: " << points[0].size();
 
-    for (int k = 0; k < channelCount; ++k)
+    for (int k = 0; k < Channel::Count; ++k)
         charts[k]->addPoints(points[k], 0);
 
     updateStatisticTable();

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int channelCount = 4;
-constexpr int humidityChannel = 1;
 // The parameters are asked for at every third reading.
 constexpr int paramRequestPeriod = 3;
 // Readings that come closer together than this reach the reading table together.
@@ -45,8 +43,8 @@ void Widget::on_actionStop_triggered()
 
 QVector<DmmValue> Widget::convertReading(const DmmData *reading) const
 {
-    QVector<DmmValue> shown(channelCount);
-    for (int channel = 0; channel < channelCount; ++channel) {
+    QVector<DmmValue> shown(Channel::Count);
+    for (int channel = 0; channel < Channel::Count; ++channel) {
         const DmmValue raw = reading->value(channel);
         // Without the plug-in's conversion the values are shown as they came.
         shown[channel] = m_myDmm ? m_myDmm->convertValue(raw, channel, m_unitIndex) : raw;
@@ -73,15 +71,14 @@ void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &shown,
         });
     }
 
-    DMMChart *const charts[channelCount]
-        = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
+    const auto charts = this->charts();
     const QString humidityUnit = QStringLiteral("%RH");
-    for (int channel = 0; channel < channelCount; ++channel) {
+    for (int channel = 0; channel < Channel::Count; ++channel) {
         auto *point = new ChartPoint; // owned by the chart once added
         point->time = plotTime;
         point->value = shown.at(channel).value;
         point->tag = QStringLiteral("%1 %2").arg(
-            shown.at(channel).text, channel == humidityChannel ? humidityUnit : m_unitText);
+            shown.at(channel).text, channel == Channel::Humidity ? humidityUnit : m_unitText);
         charts[channel]->addPoint(point, 0);
     }
 

@@ -41,7 +41,7 @@ void Widget::slotUpdateStoreCount(int count)
 
     // The table shows the stored item's readings only after they are gone from it.
     m_dataModel->clearData();
-    for (DMMChart *chart : {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb})
+    for (DMMChart *chart : charts())
         chart->clearPoints();
     if (ItemData *store = storeItem())
         store->clearData();

@@ -81,6 +81,11 @@ Widget::~Widget()
     ui = nullptr;
 }
 
+std::array<DMMChart *, Channel::Count> Widget::charts() const
+{
+    return {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
+}
+
 bool Widget::loadPlugins()
 {
     DevicePlugins plugins;
@@ -96,14 +101,8 @@ void Widget::initObj()
 {
     // Owned by the window, which outlives every view that shows it.
     m_dataModel = new DataModel(this, this);
-
-    // Headings of the PDF report; fixed English texts.
-    const QStringList names {QStringLiteral("No."),         QStringLiteral("Time"),
-                             QStringLiteral("Temperature"), QStringLiteral("Humidity"),
-                             QStringLiteral("Dew Point"),   QStringLiteral("Wet Bulb")};
-    m_reportColumns.clear();
-    for (const QString &name : names)
-        m_reportColumns.append(ReportColumn {name, QRect()});
+    m_dataModel->setConverter(m_myDmm);
+    m_dataModel->setUnit(m_unitIndex, m_unitText);
 }
 
 void Widget::initWidget()
@@ -143,8 +142,6 @@ void Widget::initWidget()
     ui->menuBar->addMenu(fileMenu);
     ui->menuBar->addMenu(helpMenu);
 
-    m_measureIcon = QIcon(QStringLiteral(":/image/measure.png"));
-
     ui->tvItems->header()->hide();
     ui->tvItems->setAnimated(true);
     ui->tvItems->header()->setStretchLastSection(true);
@@ -158,7 +155,7 @@ void Widget::initWidget()
 
     ui->tabWidget->setStyleSheet(QStringLiteral("QTabBar::tab{min-width:100px}"));
 
-    for (DMMChart *chart : {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb}) {
+    for (DMMChart *chart : charts()) {
         chart->setMarginLeft(70);
         chart->setMarginBottom(68);
         chart->setXTitle(tr("Date Time"));

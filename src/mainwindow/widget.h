@@ -1,21 +1,23 @@
 #ifndef WIDGET_H
 #define WIDGET_H
 
+#include "dmmdata.h"
 #include "itemdata.h"
 #include "meteroptions.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QRect>
 #include <QString>
 #include <QVector>
 
+#include <array>
+
+class DMMChart;
 class DataModel;
 class DlgSettings;
 class DmmData;
@@ -27,7 +29,6 @@ class SerialDeviceInf;
 class SerialRS232VirInf;
 class TvItemModel;
 struct DmmParam;
-struct DmmValue;
 
 namespace Ui {
 class Widget;
@@ -35,24 +36,16 @@ class Widget;
 
 // The application's only top-level window. Its members are implemented in one source file
 // per concern: widget.cpp (the shell), livemeasurement.cpp, itemcommands.cpp,
-// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, windowsettings.cpp, and the export
-// glue in export/.
+// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, windowsettings.cpp and
+// exportcommands.cpp.
 class Widget : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    // One column heading of the PDF report; the report lays out the rectangles.
-    struct ReportColumn
-    {
-        QString name;
-        QRect rect;
-    };
-
     explicit Widget(QWidget *parent = nullptr);
     ~Widget() override;
 
-    // Read by the reading table model.
     IMyDmm *myDmm() const { return m_myDmm; }
     int unitIndex() const { return m_unitIndex; }
     QString unitText() const { return m_unitText; }
@@ -67,7 +60,6 @@ public:
     DataModel *dataModel() const { return m_dataModel; }
     TvItemModel *itemModel() const { return m_itemModel; }
     QStandardItem *liveRoot() const { return m_liveRoot; }
-    const QList<ReportColumn> &reportColumns() const { return m_reportColumns; }
     // Replaces the options without touching a running sampling timer; the timer follows them
     // from the next opened() on (tests and benchmarks).
     void setOptions(const MeterOptions &options) { m_options = options; }
@@ -119,12 +111,15 @@ public slots:
     void on_actionSettings_triggered();
 
 public:
+    // The four charts, in channel order.
+    std::array<DMMChart *, Channel::Count> charts() const;
+
     // Shared operations of the item views (itemviews.cpp).
     void updateItemStatistic(ItemData *item, const DmmData *data);
     void updateStatisticTable();
     void refreshItemViews();
 
-    // A short wait that keeps the window alive (export glue).
+    // A short wait that keeps the window alive (exportcommands.cpp).
     void waitMs(int ms);
     void exportToExcel();
     void exportPdf();
@@ -173,10 +168,8 @@ private:
     ItemData *m_activeItem = nullptr;
     bool running = false;
     DataModel *m_dataModel = nullptr;
-    QIcon m_measureIcon;
     TvItemModel *m_itemModel = nullptr;
     QStandardItem *m_liveRoot = nullptr;
-    QList<ReportColumn> m_reportColumns;
 
     MeterOptions m_options;
     int m_samplingTimerId = 0;

@@ -1,5 +1,7 @@
 #include "paramunits.h"
 
+#include "temperatureunit.h"
+
 #include <cmath>
 #include <limits>
 
@@ -12,7 +14,7 @@ int unitIndex(int unitCode)
 
 double fromCelsius(double celsius, int unit)
 {
-    return unit == 1 ? celsius * 1.8 + 32 : celsius;
+    return TemperatureUnit::fromCelsius(celsius, unit);
 }
 
 double tenthsToShown(int tenths, int unit)
@@ -39,7 +41,7 @@ int truncToInt(double value)
 
 int shownToTenths(double shown, int unit)
 {
-    const double celsius = unit == 1 ? (shown - 32) / 1.8 : shown;
+    const double celsius = TemperatureUnit::toCelsius(shown, unit);
     return truncToInt(celsius * 10);
 }
 

@@ -1,14 +1,17 @@
 #include "optionsfile.h"
 
-#include "meterlog.h"
-
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <functional>
+
+// The options room stands on its own: its diagnostics have a category of their own, switched on
+// with the others by "meter.*=true".
+Q_LOGGING_CATEGORY(lcOptions, "meter.options", QtInfoMsg)
 
 namespace {
 
@@ -103,7 +106,7 @@ bool OptionsFile::write(const QString &path, const OptionsRecord &record)
     // or a full disk never leaves a truncated file behind.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcMeter) << "cannot open" << path << "for writing:" << file.errorString();
+        qCWarning(lcOptions) << "cannot open" << path << "for writing:" << file.errorString();
         return false;
     }
 
@@ -127,12 +130,12 @@ bool OptionsFile::write(const QString &path, const OptionsRecord &record)
     xml.writeEndDocument();
 
     if (xml.hasError()) {
-        qCWarning(lcMeter) << "writing" << path << "failed:" << file.errorString();
+        qCWarning(lcOptions) << "writing" << path << "failed:" << file.errorString();
         file.cancelWriting(); // the temporary file goes, the old options.xml stays
         return false;
     }
     if (!file.commit()) {
-        qCWarning(lcMeter) << "cannot replace" << path << ":" << file.errorString();
+        qCWarning(lcOptions) << "cannot replace" << path << ":" << file.errorString();
         return false;
     }
     return true;
@@ -153,7 +156,7 @@ OptionsFound OptionsFile::read(const QString &path)
         return false; // the first text of an element is its value
     });
     if (!complete)
-        qCDebug(lcMeter) << "options file" << path << "read up to a parse error";
+        qCDebug(lcOptions) << "options file" << path << "read up to a parse error";
     return found;
 }
 

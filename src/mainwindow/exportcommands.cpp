@@ -6,14 +6,14 @@
 #include "dlgexport.h"
 #include "dmmchart.h"
 #include "dmmdata.h"
-#include "imydmm.h"
 #include "meterlog.h"
 #include "pdfreport.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
 #include "tvitemmodel.h"
+#include "waitcursor.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -24,17 +24,6 @@
 // The export and import commands of the main window.
 
 namespace {
-
-constexpr int channelCount = 4;
-
-// Sets the wait cursor for as long as it lives, so that no return path leaves it behind.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    Q_DISABLE_COPY(WaitCursor)
-};
 
 // Disables a widget for as long as it lives.
 class DisabledWhile
@@ -92,8 +81,7 @@ void Widget::on_actionExport_triggered()
             return;
         bringChartTabsToFront(ui->tabWidget, this);
         const ChartPictureNames names(chosen, QStringLiteral("jpg"));
-        DMMChart *const charts[ChartPictureNames::ChartCount]
-            = {ui->chartTemp, ui->chartHumi, ui->chartDewPoint, ui->chartWetBulb};
+        const auto charts = this->charts();
         // Every picture is attempted even after one has failed.
         QVector<bool> saved;
         for (int i = 0; i < ChartPictureNames::ChartCount; ++i)
@@ -247,20 +235,8 @@ void Widget::importFromExcel()
             if (!item)
                 return;
             for (const ImportedReading &row : qAsConst(sheet.readings)) {
-                auto *reading = new DmmData; // handed to the item below
-                reading->setStoreIndex(row.storeIndex);
-                reading->setTime(row.time);
-                DmmValue values[channelCount];
-                for (int k = 0; k < channelCount; ++k) {
-                    const double v = row.values[size_t(k)];
-                    values[k] = m_myDmm ? m_myDmm->makeValue(v, k, 0)
-                                        : DmmValue {3, v, QString::number(v, 'f', 1)};
-                }
-                reading->setTemperature(values[0]);
-                reading->setHumidity(values[1]);
-                reading->setDewPoint(values[2]);
-                reading->setWetBulb(values[3]);
-                item->appendData(reading);
+                DmmData *reading = SheetImport::makeReading(row, m_myDmm);
+                item->appendData(reading); // the item owns it from here on
                 updateItemStatistic(item, reading);
             }
             // The item holds the readings now: free the workbook's copy before the views grow.

@@ -1,0 +1,35 @@
+#ifndef TEMPERATUREUNIT_H
+#define TEMPERATUREUNIT_H
+
+// The one temperature conversion the application does by itself; every other conversion for
+// display is the plug-in's. Unit indexes: 0 Celsius, 1 Fahrenheit.
+namespace TemperatureUnit {
+
+constexpr int Celsius = 0;
+constexpr int Fahrenheit = 1;
+
+constexpr double celsiusToFahrenheit(double celsius)
+{
+    return celsius * 1.8 + 32.0;
+}
+
+constexpr double fahrenheitToCelsius(double fahrenheit)
+{
+    return (fahrenheit - 32.0) / 1.8;
+}
+
+// A Celsius temperature in the given unit (any index but Fahrenheit is Celsius).
+constexpr double fromCelsius(double celsius, int unit)
+{
+    return unit == Fahrenheit ? celsiusToFahrenheit(celsius) : celsius;
+}
+
+// A temperature in the given unit back to Celsius.
+constexpr double toCelsius(double shown, int unit)
+{
+    return unit == Fahrenheit ? fahrenheitToCelsius(shown) : shown;
+}
+
+} // namespace TemperatureUnit
+
+#endif // TEMPERATUREUNIT_H
