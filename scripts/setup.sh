@@ -13,7 +13,7 @@ build_packages=(
 )
 test_packages=(
     xvfb xauth poppler-utils python3 python3-xlrd
-    appstream desktop-file-utils
+    appstream desktop-file-utils clang-format git
 )
 
 packages=("${build_packages[@]}")
