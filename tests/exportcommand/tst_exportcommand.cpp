@@ -1,4 +1,7 @@
-#include "exporttestsupport.h"
+#include "exportanswers.h"
+#include "modalwatcher.h"
+#include "readings.h"
+#include "windowfixture.h"
 
 #include "chartpicturenames.h"
 #include "dmmchart.h"
@@ -21,24 +24,17 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 namespace {
 
-const char *const chartNames[] = {"chartTemp", "chartHumi", "chartDewPoint", "chartWetBulb"};
 const QString emptyText = QStringLiteral("The data are empty.");
 const QString pdfDoneText = QStringLiteral("The data are exported successfully.");
 
-enum FileAnswer { NoFileDialog, CancelFile };
-
 QTabWidget *tabs(const Widget *w)
 {
-    return w->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-}
-
-DMMChart *chart(const Widget *w, int channel)
-{
-    return w->findChild<DMMChart *>(QLatin1String(chartNames[channel]));
+    return child<QTabWidget>(w, "tabWidget");
 }
 
 // The page count pdfinfo reads from a file; -1 when the file is no complete PDF.
@@ -84,7 +80,6 @@ class TestExportCommand : public QObject
 
 private slots:
     void initTestCase();
-    void init();
     void pathsEndWithTheNormalCursor_data();
     void pathsEndWithTheNormalCursor();
     void chartPictures_data();
@@ -98,48 +93,38 @@ private slots:
     void pdfNotWritten();
     void longReportShowsProgress();
     void waitKeepsTheWindowAlive();
-
-private:
-    ScriptableMeter *meter = nullptr;
 };
 
 void TestExportCommand::initTestCase()
 {
-    meter = scriptableMeter();
-    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
-}
-
-void TestExportCommand::init()
-{
-    meter->reset();
+    QVERIFY2(scriptableMeter(), "the scriptable test meter is missing from Lib/");
 }
 
 void TestExportCommand::pathsEndWithTheNormalCursor_data()
 {
-    QTest::addColumn<int>("choice");
+    QTest::addColumn<ExportChoice>("choice");
     QTest::addColumn<int>("readings");
-    QTest::addColumn<int>("fileAnswer");
+    QTest::addColumn<bool>("fileDialog"); // shown, and cancelled
     QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("export dialog cancelled")
-        << int(CancelExport) << 5 << int(NoFileDialog) << QStringList();
+    QTest::newRow("export dialog cancelled") << ExportChoice::Cancel << 5 << false << QStringList();
     QTest::newRow("table of an empty item")
-        << int(TableChoice) << 0 << int(NoFileDialog) << QStringList {emptyText};
+        << ExportChoice::Table << 0 << false << QStringList {emptyText};
     QTest::newRow("report of an empty item")
-        << int(PdfChoice) << 0 << int(NoFileDialog) << QStringList {emptyText};
+        << ExportChoice::Pdf << 0 << false << QStringList {emptyText};
     QTest::newRow("table, file dialog cancelled")
-        << int(TableChoice) << 5 << int(CancelFile) << QStringList();
+        << ExportChoice::Table << 5 << true << QStringList();
     QTest::newRow("pictures of empty charts, file dialog cancelled")
-        << int(ChartChoice) << 0 << int(CancelFile) << QStringList();
+        << ExportChoice::Chart << 0 << true << QStringList();
     QTest::newRow("report, file dialog cancelled")
-        << int(PdfChoice) << 5 << int(CancelFile) << QStringList();
+        << ExportChoice::Pdf << 5 << true << QStringList();
 }
 
 void TestExportCommand::pathsEndWithTheNormalCursor()
 {
-    QFETCH(int, choice);
+    QFETCH(ExportChoice, choice);
     QFETCH(int, readings);
-    QFETCH(int, fileAnswer);
+    QFETCH(bool, fileDialog);
     QFETCH(QStringList, messages);
 
     auto window = makeTestWindow({}, true);
@@ -147,7 +132,7 @@ void TestExportCommand::pathsEndWithTheNormalCursor()
 
     ModalWatcher modals;
     expectExportDialog(modals, choice);
-    if (fileAnswer == CancelFile)
+    if (fileDialog)
         modals.expectFileCancel();
     for (int i = 0; i < messages.size(); ++i)
         modals.expectMessageBox(QMessageBox::Ok);
@@ -196,8 +181,8 @@ void TestExportCommand::chartPictures()
     tabs(window.get())->setCurrentIndex(1);
 
     ModalWatcher modals;
-    expectExportDialog(modals, ChartChoice);
-    expectFilePath(modals, dir.filePath(chosen));
+    expectExportDialog(modals, ExportChoice::Chart);
+    modals.expectFile(dir.filePath(chosen));
     action(window.get(), "actionExport")->trigger();
     QVERIFY(modals.verify()); // no message on success
     QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -221,17 +206,17 @@ void TestExportCommand::chartPictures()
 
 void TestExportCommand::chartTabsShownOnce_data()
 {
-    QTest::addColumn<int>("choice");
+    QTest::addColumn<ExportChoice>("choice");
     QTest::addColumn<bool>("shownBeforeTheFileDialog");
 
     // The report flips the tabs first; the pictures only once a name was chosen.
-    QTest::newRow("report") << int(PdfChoice) << true;
-    QTest::newRow("pictures") << int(ChartChoice) << false;
+    QTest::newRow("report") << ExportChoice::Pdf << true;
+    QTest::newRow("pictures") << ExportChoice::Chart << false;
 }
 
 void TestExportCommand::chartTabsShownOnce()
 {
-    QFETCH(int, choice);
+    QFETCH(ExportChoice, choice);
     QFETCH(bool, shownBeforeTheFileDialog);
 
     QTemporaryDir dir;
@@ -252,9 +237,9 @@ void TestExportCommand::chartTabsShownOnce()
     modals.expectDialog(QStringLiteral("QFileDialog"), [&](QDialog *dialog) {
         atFileDialog = shown;
         auto *files = qobject_cast<QFileDialog *>(dialog);
-        typeFileName(files, dir.path(), QStringLiteral("tabs.jpg"));
+        ModalWatcher::typeFileName(files, dir.path(), QStringLiteral("tabs.jpg"));
         // The report is cancelled here; the pictures go on.
-        if (choice == PdfChoice)
+        if (choice == ExportChoice::Pdf)
             files->reject();
         else
             dialog->accept();
@@ -293,8 +278,8 @@ void TestExportCommand::unwritablePictures()
     fillActiveItem(window.get(), 10);
 
     ModalWatcher modals;
-    expectExportDialog(modals, ChartChoice);
-    expectTypedFile(modals, dir.path(), chosen);
+    expectExportDialog(modals, ExportChoice::Chart);
+    modals.expectTypedFile(dir.path(), chosen);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window.get(), "actionExport")->trigger();
     QVERIFY(modals.verify());
@@ -339,8 +324,8 @@ void TestExportCommand::pdfReport()
 
     int pagesWhenTold = -2;
     ModalWatcher modals;
-    expectExportDialog(modals, PdfChoice);
-    expectFilePath(modals, fileName);
+    expectExportDialog(modals, ExportChoice::Pdf);
+    modals.expectFile(fileName);
     modals.expectDialog(QStringLiteral("QMessageBox"), [&](QDialog *box) {
         // The success is told once the document is complete.
         pagesWhenTold = pdfPages(fileName);
@@ -366,8 +351,8 @@ void TestExportCommand::pdfNotWritten()
     fillActiveItem(window.get(), 10);
 
     ModalWatcher modals;
-    expectExportDialog(modals, PdfChoice);
-    expectTypedFile(modals, dir.path(), typed);
+    expectExportDialog(modals, ExportChoice::Pdf);
+    modals.expectTypedFile(dir.path(), typed);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window.get(), "actionExport")->trigger();
     QVERIFY(modals.verify()); // one box only: no success after the failure
@@ -408,8 +393,8 @@ void TestExportCommand::longReportShowsProgress()
 
     ModalWatcher modals;
     modals.tolerate(QStringLiteral("QProgressDialog"));
-    expectExportDialog(modals, PdfChoice);
-    expectFilePath(modals, fileName);
+    expectExportDialog(modals, ExportChoice::Pdf);
+    modals.expectFile(fileName);
     modals.expectMessageBox(QMessageBox::Ok);
     QElapsedTimer clock;
     clock.start();

@@ -1,9 +1,15 @@
-#include "exporttestsupport.h"
+#include "exportanswers.h"
+#include "modalwatcher.h"
+#include "readings.h"
+#include "windowfixture.h"
 
+#include "datamodel.h"
+#include "itemdata.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
 #include "tvitemmodel.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeView>
 
 namespace {
@@ -25,31 +32,12 @@ QString fixture(const QString &name)
         + name;
 }
 
-QTreeView *tree(const Widget *w)
-{
-    return w->findChild<QTreeView *>(QStringLiteral("tvItems"));
-}
-
-QModelIndex liveIndex(const Widget *w)
-{
-    return w->itemModel()->index(1, 0);
-}
-
-// The names under "Live Data", in order.
-QStringList liveNames(const Widget *w)
-{
-    QStringList names;
-    for (int row = 0; row < w->itemModel()->rowCount(liveIndex(w)); ++row)
-        names << w->itemModel()->index(row, 0, liveIndex(w)).data().toString();
-    return names;
-}
-
 // Exports the shown table through the export command; returns the message shown.
 ModalWatcher::Seen exportTable(Widget *w, const QString &fileName)
 {
     ModalWatcher modals;
-    expectExportDialog(modals, TableChoice);
-    expectFilePath(modals, fileName);
+    expectExportDialog(modals, ExportChoice::Table);
+    modals.expectFile(fileName);
     modals.expectMessageBox(QMessageBox::Ok);
     action(w, "actionExport")->trigger();
     if (!modals.verify())
@@ -63,11 +51,11 @@ QStringList importWorkbook(Widget *w, const QString &fileName, int boxes = 1,
                            bool *treeEnabledAtFirstBox = nullptr)
 {
     ModalWatcher modals;
-    expectFilePath(modals, fileName);
+    modals.expectFile(fileName);
     if (boxes > 0) {
         modals.expectDialog(QStringLiteral("QMessageBox"), [=](QDialog *box) {
             if (treeEnabledAtFirstBox)
-                *treeEnabledAtFirstBox = tree(w)->isEnabled();
+                *treeEnabledAtFirstBox = itemTree(w)->isEnabled();
             qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
         });
     }
@@ -101,7 +89,6 @@ class TestWorkbookCommand : public QObject
 
 private slots:
     void initTestCase();
-    void init();
     void roundTrip_data();
     void roundTrip();
     void suffixFromTheChosenFilter_data();
@@ -115,22 +102,13 @@ private slots:
     void notAWorkbook();
     void skippedRowsAreTold();
     void tooManyRowsForXls();
-
-private:
-    ScriptableMeter *meter = nullptr;
 };
 
 void TestWorkbookCommand::initTestCase()
 {
-    meter = scriptableMeter();
-    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+    QVERIFY2(scriptableMeter(), "the scriptable test meter is missing from Lib/");
     QVERIFY2(QFile::exists(fixture(QStringLiteral("xlwt_celsius.xls"))),
              "METER_SOURCE_DIR does not lead to the workbook fixtures");
-}
-
-void TestWorkbookCommand::init()
-{
-    meter->reset();
 }
 
 void TestWorkbookCommand::roundTrip_data()
@@ -155,7 +133,7 @@ void TestWorkbookCommand::roundTrip()
     const QString fileName = dir.filePath(QStringLiteral("readings.") + suffix);
     auto window = makeTestWindow();
     if (unit >= 0)
-        QVERIFY(setUnit(meter, window.get(), unit));
+        QVERIFY(setUnit(window.get(), unit));
     fillActiveItem(window.get(), 60);
     const QList<QStringList> shown = tableCells(window.get());
     const ItemData *original = window->activeItem();
@@ -215,7 +193,7 @@ void TestWorkbookCommand::suffixFromTheChosenFilter()
 
     QStringList filters;
     ModalWatcher modals;
-    expectExportDialog(modals, TableChoice);
+    expectExportDialog(modals, ExportChoice::Table);
     modals.expectDialog(QStringLiteral("QFileDialog"), [&](QDialog *dialog) {
         auto *files = qobject_cast<QFileDialog *>(dialog);
         filters = files->nameFilters();
@@ -223,7 +201,7 @@ void TestWorkbookCommand::suffixFromTheChosenFilter()
         auto *types = files->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         for (int i = 0; types && i < filter; ++i)
             QTest::keyClick(types, Qt::Key_Down);
-        typeFileName(files, dir.path(), QStringLiteral("run"));
+        ModalWatcher::typeFileName(files, dir.path(), QStringLiteral("run"));
         dialog->accept();
     });
     modals.expectMessageBox(QMessageBox::Ok);
@@ -250,12 +228,12 @@ void TestWorkbookCommand::importNames()
     QCOMPARE(importOnce(), QStringLiteral("Import1"));
     QCOMPARE(importOnce(), QStringLiteral("Import2"));
     // Lower case does not count.
-    TvItemModel::itemDataOf(w->itemModel()->index(0, 0, liveIndex(w)))->setName("import1");
+    liveItem(w, 0)->setName("import1");
     QCOMPARE(importOnce(), QStringLiteral("Import3"));
-    QCOMPARE(liveNames(w), (QStringList {"import1", "Import1", "Import2", "Import3"}));
+    QCOMPARE(liveNames(w), (QStringList {"import1", "Import1", "Import2", "Import3*"}));
 
     // Names are counted, never compared: after a delete a number comes round again.
-    tree(w)->setCurrentIndex(w->itemModel()->index(1, 0, liveIndex(w)));
+    itemTree(w)->setCurrentIndex(liveItemRow(w, 1));
     {
         ModalWatcher modals;
         modals.expectMessageBox(QMessageBox::Yes);
@@ -265,9 +243,9 @@ void TestWorkbookCommand::importNames()
     QCOMPARE(importOnce(), QStringLiteral("Import3"));
 
     // Top-level rows count as well.
-    TvItemModel::itemDataOf(liveIndex(w))->setName("Imported data");
+    TvItemModel::itemDataOf(liveRow(w))->setName("Imported data");
     QCOMPARE(importOnce(), QStringLiteral("Import5"));
-    QCOMPARE(liveNames(w), (QStringList {"import1", "Import2", "Import3", "Import3", "Import5"}));
+    QCOMPARE(liveNames(w), (QStringList {"import1", "Import2", "Import3", "Import3", "Import5*"}));
     QCOMPARE(w->activeItem()->getType(), ItemData::Import);
     QCOMPARE(w->activeItem()->count(), 3);
 }
@@ -308,7 +286,7 @@ void TestWorkbookCommand::cancelled()
 
     ModalWatcher modals;
     if (command == QLatin1String("actionExport"))
-        expectExportDialog(modals, TableChoice);
+        expectExportDialog(modals, ExportChoice::Table);
     modals.expectFileCancel();
     action(window.get(), qPrintable(command))->trigger();
     QVERIFY(modals.verify()); // and no message
@@ -336,7 +314,7 @@ void TestWorkbookCommand::notAWorkbook()
     const QStringList names = liveNames(window.get());
 
     ModalWatcher modals;
-    expectFilePath(modals, file);
+    modals.expectFile(file);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window.get(), "actionImport")->trigger();
     QVERIFY(modals.verify());
@@ -347,7 +325,7 @@ void TestWorkbookCommand::notAWorkbook()
     QCOMPARE(liveNames(window.get()), names);
     QCOMPARE(window->activeItem(), active);
     QCOMPARE(window->dataModel()->rowCount(), 5);
-    QVERIFY(tree(window.get())->isEnabled());
+    QVERIFY(itemTree(window.get())->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 

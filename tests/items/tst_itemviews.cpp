@@ -1,8 +1,10 @@
+#include "deletioncounter.h"
 #include "readings.h"
 #include "windowfixture.h"
 
+#include "chartpoint.h"
 #include "datamodel.h"
-#include "dmmchart.h"
+#include "itemdata.h"
 #include "tvitemmodel.h"
 
 #include <QAbstractItemView>
@@ -13,48 +15,6 @@
 #include <QTest>
 
 namespace {
-
-const char *const chartNames[] = {"chartTemp", "chartHumi", "chartDewPoint", "chartWetBulb"};
-
-QTableWidget *grid(const Widget *w)
-{
-    return w->findChild<QTableWidget *>(QStringLiteral("twMath"));
-}
-
-DMMChart *chart(const Widget *w, int channel)
-{
-    return w->findChild<DMMChart *>(QString::fromLatin1(chartNames[channel]));
-}
-
-QList<ChartPoint *> points(const Widget *w, int channel)
-{
-    const DMMChart *c = chart(w, channel);
-    return c && c->lineCount() > 0 ? c->line(0)->points : QList<ChartPoint *>();
-}
-
-// The statistics cells of one row of the grid: NUM, MIN, MAX, AVG.
-QStringList gridRow(const Widget *w, int row)
-{
-    QStringList texts;
-    for (int column = 1; column <= 4; ++column)
-        texts << grid(w)->item(row, column)->text();
-    return texts;
-}
-
-QString cell(const Widget *w, int row, int column)
-{
-    const DataModel *model = w->dataModel();
-    return model->data(model->index(row, column)).toString();
-}
-
-// Sets the window's temperature unit the way a meter does: with a parameter record.
-bool setUnit(ScriptableMeter *meter, Widget *w, int unit)
-{
-    meter->param()->unit = quint8(unit);
-    meter->emitUpdateParam();
-    return QTest::qWaitFor([w, unit] { return w->unitIndex() == unit && !w->unitText().isEmpty(); },
-                           2000);
-}
 
 int readingLines = 0;
 int countLines = 0;
@@ -78,8 +38,7 @@ class TestItemViews : public QObject
 
 private slots:
     void initTestCase();
-    void init();
-    void statisticGrid();
+    void gridCaptions();
     void statistics_data();
     void statistics();
     void rebuildFollowsTheUnit_data();
@@ -90,26 +49,17 @@ private slots:
     void viewsOfAnEmptyItem();
     void perReadingDiagnosticsAreOffByDefault();
     void largeItemTableStaysCheap();
-
-private:
-    ScriptableMeter *meter = nullptr;
 };
 
 void TestItemViews::initTestCase()
 {
-    meter = scriptableMeter();
-    QVERIFY2(meter, "the scriptable test meter is missing from Lib/");
+    QVERIFY2(scriptableMeter(), "the scriptable test meter is missing from Lib/");
 }
 
-void TestItemViews::init()
-{
-    meter->reset();
-}
-
-void TestItemViews::statisticGrid()
+void TestItemViews::gridCaptions()
 {
     auto window = makeTestWindow();
-    const QTableWidget *math = grid(window.get());
+    const QTableWidget *math = statisticGrid(window.get());
     QCOMPARE(math->rowCount(), 5);
     QCOMPARE(math->columnCount(), 5);
 
@@ -160,23 +110,23 @@ void TestItemViews::statistics()
 
     auto window = makeTestWindow();
     if (unit != 0)
-        QVERIFY2(setUnit(meter, window.get(), unit), "the window does not follow updateParam");
+        QVERIFY2(setUnit(window.get(), unit), "the window does not follow updateParam");
     ItemData *item = window->activeItem();
     QVERIFY(item);
 
     record(window.get(), item, makeReading(21.5, 45.0, 9.0, 14.0));
     window->updateStatisticTable();
-    QCOMPARE(gridRow(window.get(), 1).first(), QStringLiteral("1"));
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Count), QStringLiteral("1"));
     QCOMPARE(item->getStatistic(0)->total, 21.5);
 
     record(window.get(), item, makeReading(20.0, 55.0, 8.0, 13.0));
     window->updateStatisticTable();
-    for (int k = 0; k < 4; ++k)
-        QCOMPARE(gridRow(window.get(), k + 1), rows.at(k));
+    for (int channel = 0; channel < Channel::Count; ++channel)
+        QCOMPARE(statisticRow(window.get(), channel), rows.at(channel));
     // Held in the base unit whatever is shown.
     QCOMPARE(item->getStatistic(0)->minimum, 20.0);
     QCOMPARE(item->getStatistic(0)->average, 20.75);
-    QCOMPARE(grid(window.get())->item(1, 2)->font().weight(), 50);
+    QCOMPARE(statisticGrid(window.get())->item(1, 2)->font().weight(), 50);
 }
 
 void TestItemViews::rebuildFollowsTheUnit_data()
@@ -206,22 +156,24 @@ void TestItemViews::rebuildFollowsTheUnit()
         record(window.get(), item, makeReading(21.5, 45.0 + i, 9.1, 14.2));
     window->refreshItemViews();
     if (unit >= 0) {
-        QVERIFY2(setUnit(meter, window.get(), unit), "the window does not follow updateParam");
+        QVERIFY2(setUnit(window.get(), unit), "the window does not follow updateParam");
         window->refreshItemViews();
     }
 
-    QCOMPARE(window->dataModel()->rowCount(), 3);
-    QCOMPARE(cell(window.get(), 2, 2), temperature);
-    QCOMPARE(cell(window.get(), 2, 3), QStringLiteral("47.0 %RH"));
-    for (int k = 0; k < 4; ++k)
-        QCOMPARE(points(window.get(), k).size(), 3);
-    const ChartPoint *t = points(window.get(), 0).last();
+    QCOMPARE(tableRows(window.get()), 3);
+    QCOMPARE(tableCell(window.get(), 2, 2), temperature);
+    QCOMPARE(tableCell(window.get(), 2, 3), QStringLiteral("47.0 %RH"));
+    for (int channel = 0; channel < Channel::Count; ++channel)
+        QCOMPARE(chartPoints(window.get(), channel).size(), 3);
+    const ChartPoint *t = chartPoints(window.get(), Channel::Temperature).last();
     QCOMPARE(t->tag.toString(), temperature);
     QVERIFY(qFuzzyCompare(t->value, plotted));
-    QCOMPARE(points(window.get(), 1).last()->tag.toString(), QStringLiteral("47.0 %RH"));
-    QCOMPARE(points(window.get(), 1).last()->value, 47.0);
-    QCOMPARE(points(window.get(), 2).last()->tag.toString(), dewPoint);
-    QCOMPARE(gridRow(window.get(), 1).at(1), temperature.section(QLatin1Char(' '), 0, 0));
+    const ChartPoint *h = chartPoints(window.get(), Channel::Humidity).last();
+    QCOMPARE(h->tag.toString(), QStringLiteral("47.0 %RH"));
+    QCOMPARE(h->value, 47.0);
+    QCOMPARE(chartPoints(window.get(), Channel::DewPoint).last()->tag.toString(), dewPoint);
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
+             temperature.section(QLatin1Char(' '), 0, 0));
 
     QCOMPARE(item->getDataList().last()->temperature().value, 21.5);
     QCOMPARE(item->getStatistic(0)->maximum, 21.5);
@@ -244,17 +196,17 @@ void TestItemViews::plottedAt()
 
     ItemData *item = window->activeItem();
     if (stored) {
-        item = TvItemModel::itemDataOf(window->itemModel()->index(0, 0));
+        item = storeItem(window.get());
         record(window.get(), item, makeStoredRecord(120, storedAt, 21.5));
-        window->itemSetToActive(window->itemModel()->index(0, 0));
+        window->itemSetToActive(storeRow(window.get()));
     } else {
         record(window.get(), item, makeReading(21.5, 45.0, 9.1, 14.2, measured));
         window->refreshItemViews();
     }
     QCOMPARE(window->activeItem(), item);
-    for (int k = 0; k < 4; ++k) {
-        QCOMPARE(points(window.get(), k).size(), 1);
-        QCOMPARE(points(window.get(), k).first()->time, stored ? storedAt : measured);
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        QCOMPARE(chartPoints(window.get(), channel).size(), 1);
+        QCOMPARE(chartPoints(window.get(), channel).first()->time, stored ? storedAt : measured);
     }
 }
 
@@ -275,9 +227,9 @@ void TestItemViews::viewsOfAnEmptyItem()
     for (int i = 0; i < 500; ++i)
         record(window.get(), item, makeReading(20.0 + i % 7, 45.0, 9.1, 14.2));
     window->refreshItemViews();
-    QCOMPARE(window->dataModel()->rowCount(), 500);
-    QCOMPARE(points(window.get(), 3).size(), 500);
-    QCOMPARE(gridRow(window.get(), 2).first(), QStringLiteral("500"));
+    QCOMPARE(tableRows(window.get()), 500);
+    QCOMPARE(chartPoints(window.get(), Channel::WetBulb).size(), 500);
+    QCOMPARE(statistic(window.get(), Channel::Humidity, Statistic::Count), QStringLiteral("500"));
 
     DeletionCounter deletions;
     deletions.watch(item->getDataList());
@@ -293,10 +245,10 @@ void TestItemViews::viewsOfAnEmptyItem()
         QCOMPARE(deletions.deleted, 500);
     }
 
-    QCOMPARE(window->dataModel()->rowCount(), 0);
-    for (int k = 0; k < 4; ++k) {
-        QCOMPARE(points(window.get(), k).size(), 0);
-        QCOMPARE(gridRow(window.get(), k + 1), QStringList({"0", "0.0", "0.0", "0.0"}));
+    QCOMPARE(tableRows(window.get()), 0);
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        QCOMPARE(chartPoints(window.get(), channel).size(), 0);
+        QCOMPARE(statisticRow(window.get(), channel), QStringList({"0", "0.0", "0.0", "0.0"}));
     }
 }
 
@@ -327,7 +279,7 @@ void TestItemViews::perReadingDiagnosticsAreOffByDefault()
 void TestItemViews::largeItemTableStaysCheap()
 {
     auto window = makeTestWindow({}, true);
-    auto *table = window->findChild<QTableView *>(QStringLiteral("tv"));
+    auto *table = child<QTableView>(window.get(), "tv");
     QCOMPARE(table->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
 
     ItemData *item = window->activeItem();

@@ -1,15 +1,13 @@
-#include "livetestsupport.h"
 #include "modalwatcher.h"
 #include "windowfixture.h"
 
+#include "chartpoint.h"
 #include "dmmdata.h"
 #include "tvitemmodel.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QTest>
-
-using namespace live;
 
 namespace {
 
@@ -118,7 +116,7 @@ void TestLiveMeasurement::recording()
 
     ModalWatcher modals;
     auto window = makeTestWindow();
-    setSampling(window.get(), rate, limit < 0, qMax(limit, 0));
+    setSampling(window.get(), rate, limit);
     QVERIFY(connectMeter(window.get()));
     QCOMPARE(window->samplingTimerId() != 0, rate != 0);
 
@@ -132,9 +130,9 @@ void TestLiveMeasurement::recording()
             const int before = emitted;
             emitReadings(step.midRef(4).toInt());
             // The read-outs show the last reading, recorded or not.
-            QCOMPARE(label(window.get(), "lcdTemp"),
-                     QString::number(temperatureOf(emitted - 1), 'f', 1));
-            QCOMPARE(label(window.get(), "lcdHumi"), QString::number(40.0 + emitted - 1, 'f', 1));
+            QCOMPARE(readOuts(window.get()).mid(0, 2),
+                     (QStringList {QString::number(temperatureOf(emitted - 1), 'f', 1),
+                                   QString::number(40.0 + emitted - 1, 'f', 1)}));
             QVERIFY(emitted > before);
         } else if (step == QLatin1String("tick")) {
             tick(window.get());
@@ -161,10 +159,10 @@ void TestLiveMeasurement::recording()
         QVERIFY(readings.at(i - 1)->temperature().value < readings.at(i)->temperature().value);
 
     QTRY_COMPARE(tableRows(window.get()), recorded);
-    for (int channel = 0; channel < 4; ++channel)
-        QCOMPARE(chartPoints(window.get(), channel), recorded);
-    for (int row = 1; row <= 4; ++row)
-        QCOMPARE(grid(window.get(), row, 1), QString::number(recorded));
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        QCOMPARE(chartPoints(window.get(), channel).size(), recorded);
+        QCOMPARE(statistic(window.get(), channel, Statistic::Count), QString::number(recorded));
+    }
     QVERIFY(modals.verify());
 }
 
@@ -180,25 +178,20 @@ void TestLiveMeasurement::recordedReadingInEveryView()
     const QDateTime first(QDate(2024, 6, 1), QTime(8, 30, 15));
     meter->emitDisplay(21.5, 45.0, 9.1, 14.2, first);
     // No parameter record yet: no unit text, and the form's own "℃" is gone.
-    QCOMPARE(label(window.get(), "lcdTemp"), QStringLiteral("21.5"));
-    QCOMPARE(label(window.get(), "lcdTempUnit"), QString());
-    QCOMPARE(label(window.get(), "lcdHumi"), QStringLiteral("45.0"));
-    QCOMPARE(label(window.get(), "lcdHumiUnit"), QStringLiteral("%RH"));
-    QCOMPARE(label(window.get(), "lcdDewPoint"), QStringLiteral("9.1"));
-    QCOMPARE(label(window.get(), "lcdDPUnit"), QString());
-    QCOMPARE(label(window.get(), "lcdWetBulb"), QStringLiteral("14.2"));
-    QCOMPARE(label(window.get(), "lcdWBUnit"), QString());
+    QCOMPARE(readOuts(window.get()), (QStringList {"21.5", "45.0", "9.1", "14.2"}));
+    QCOMPARE(readOutUnits(window.get()), (QStringList {"", "%RH", "", ""}));
 
-    const ChartPoint *point = chart(window.get(), 0)->line(0)->points.value(0);
-    QVERIFY(point);
-    QCOMPARE(point->time, first);
-    QCOMPARE(point->value, 21.5);
-    QCOMPARE(point->tag.toString(), QStringLiteral("21.5 "));
-    QCOMPARE(chart(window.get(), 1)->line(0)->points.value(0)->tag.toString(),
-             QStringLiteral("45.0 %RH"));
-    QCOMPARE(chart(window.get(), 2)->line(0)->points.value(0)->value, 9.1);
-    QCOMPARE(chart(window.get(), 3)->line(0)->points.value(0)->value, 14.2);
-    QCOMPARE(grid(window.get(), 1, 2), QStringLiteral("21.5"));
+    const QStringList tags {"21.5 ", "45.0 %RH", "9.1 ", "14.2 "};
+    const double values[] = {21.5, 45.0, 9.1, 14.2};
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const ChartPoint *point = chartPoints(window.get(), channel).value(0);
+        QVERIFY(point);
+        QCOMPARE(point->time, first);
+        QCOMPARE(point->value, values[channel]);
+        QCOMPARE(point->tag.toString(), tags.at(channel));
+    }
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
+             QStringLiteral("21.5"));
     QCOMPARE(tableRows(window.get()), 1);
 
     // The third reading asks for the parameters; the answer switches to Fahrenheit.
@@ -207,21 +200,20 @@ void TestLiveMeasurement::recordedReadingInEveryView()
     QTRY_COMPARE(window->unitText(), QStringLiteral("℉"));
 
     meter->emitDisplay(20.0, 50.0, 10.0, 15.0);
-    QCOMPARE(label(window.get(), "lcdTemp"), QStringLiteral("68.0"));
-    QCOMPARE(label(window.get(), "lcdTempUnit"), QStringLiteral("℉"));
-    QCOMPARE(label(window.get(), "lcdHumi"), QStringLiteral("50.0"));
-    QCOMPARE(label(window.get(), "lcdDewPoint"), QStringLiteral("50.0"));
-    QCOMPARE(label(window.get(), "lcdWBUnit"), QStringLiteral("℉"));
-    const QList<ChartPoint *> temperatures = chart(window.get(), 0)->line(0)->points;
+    QCOMPARE(readOuts(window.get()), (QStringList {"68.0", "50.0", "50.0", "59.0"}));
+    QCOMPARE(readOutUnits(window.get()), (QStringList {"℉", "%RH", "℉", "℉"}));
+    const QList<ChartPoint *> temperatures = chartPoints(window.get(), Channel::Temperature);
     QCOMPARE(temperatures.size(), 4);
     QCOMPARE(temperatures.last()->value, 68.0);
     QCOMPARE(temperatures.last()->tag.toString(), QStringLiteral("68.0 ℉"));
-    QCOMPARE(chart(window.get(), 1)->line(0)->points.last()->tag.toString(),
+    QCOMPARE(chartPoints(window.get(), Channel::Humidity).last()->tag.toString(),
              QStringLiteral("50.0 %RH"));
     QCOMPARE(window->activeItem()->getDataList().last()->temperature().value, 20.0);
-    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("4"));
-    QCOMPARE(grid(window.get(), 1, 2), QStringLiteral("68.0")); // minimum 20.0 °C
-    QCOMPARE(grid(window.get(), 2, 3), QStringLiteral("50.0")); // humidity stays %RH
+    // The minimum is 20.0 °C; humidity stays %RH.
+    QCOMPARE(statisticRow(window.get(), Channel::Temperature).mid(0, 2),
+             (QStringList {"4", "68.0"}));
+    QCOMPARE(statistic(window.get(), Channel::Humidity, Statistic::Maximum),
+             QStringLiteral("50.0"));
     QTRY_COMPARE(tableRows(window.get()), 4);
 }
 

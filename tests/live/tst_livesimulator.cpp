@@ -4,41 +4,32 @@
 //
 // With METER_SCREENSHOT_DIR set, pictures of the running measurement and of the download's
 // progress dialog are saved there.
-#include "livetestsupport.h"
 #include "modalwatcher.h"
+#include "readings.h"
+#include "windowprobe.h"
 
 #include "dmmdata.h"
 #include "idmm.h"
 #include "imydmm.h"
-#include "tvitemmodel.h"
+#include "itemdata.h"
 
 #include <QAction>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QProgressDialog>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
-using namespace live;
-
 namespace {
-
-QAction *action(const Widget *window, const char *name)
-{
-    return window->findChild<QAction *>(QString::fromLatin1(name));
-}
 
 // The statistics grid against the readings themselves, in the base unit (the simulated meter
 // starts in Celsius).
 QStringList statisticFaults(const Widget *window, const QList<DmmData *> &readings)
 {
     QStringList faults;
-    for (int channel = 0; channel < 4; ++channel) {
+    for (int channel = 0; channel < Channel::Count; ++channel) {
         double low = 0, high = 0, total = 0;
         for (int i = 0; i < readings.size(); ++i) {
             const double v = readings.at(i)->value(channel).value;
@@ -46,28 +37,16 @@ QStringList statisticFaults(const Widget *window, const QList<DmmData *> &readin
             high = i == 0 ? v : std::max(high, v);
             total += v;
         }
-        const QString expected[]
+        const QStringList expected
             = {QString::number(readings.size()), QString::number(low, 'f', 1),
                QString::number(high, 'f', 1), QString::number(total / readings.size(), 'f', 1)};
-        for (int column = 1; column <= 4; ++column) {
-            const QString shown = grid(window, channel + 1, column);
-            if (shown != expected[column - 1])
-                faults << QStringLiteral("channel %1 column %2: %3, expected %4")
-                              .arg(channel)
-                              .arg(column)
-                              .arg(shown, expected[column - 1]);
-        }
+        const QStringList shown = statisticRow(window, channel);
+        if (shown != expected)
+            faults << QStringLiteral("channel %1: %2, expected %3")
+                          .arg(channel)
+                          .arg(shown.join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
     }
     return faults;
-}
-
-void saveScreenshot(QWidget *widget, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("METER_SCREENSHOT_DIR");
-    if (dir.isEmpty() || !widget)
-        return;
-    QDir().mkpath(dir);
-    widget->grab().save(QDir(dir).filePath(name));
 }
 
 } // namespace
@@ -85,7 +64,6 @@ private slots:
     void fastMeterOnALongItem();
 
 private:
-    bool connectMeter();
     std::unique_ptr<Widget> window;
 };
 
@@ -113,26 +91,17 @@ void TestLiveSimulator::cleanup()
     qputenv("METER_SIM_INTERVAL_MS", "5");
 }
 
-bool TestLiveSimulator::connectMeter()
-{
-    if (!QTest::qWaitFor([this] { return action(window.get(), "actionConnect")->isEnabled(); }))
-        return false;
-    action(window.get(), "actionConnect")->trigger();
-    return QTest::qWaitFor(
-        [this] { return action(window.get(), "actionDisconnect")->isEnabled(); });
-}
-
 void TestLiveSimulator::recordDownloadDisconnect()
 {
     ModalWatcher modals;
     modals.tolerate(QStringLiteral("QProgressDialog"));
-    QVERIFY(connectMeter());
+    QVERIFY(connectMeter(window.get()));
 
     action(window.get(), "actionStart")->trigger();
     ItemData *item = window->activeItem();
     QTRY_VERIFY_WITH_TIMEOUT(item->count() >= 60, 20000);
     QTRY_COMPARE(window->unitText(), QStringLiteral("℃"));
-    saveScreenshot(window.get(), QStringLiteral("live-running.png"));
+    saveShot(window.get(), QStringLiteral("live-running"));
     action(window.get(), "actionStop")->trigger();
     const int recorded = item->count();
     QTest::qWait(60);
@@ -144,21 +113,16 @@ void TestLiveSimulator::recordDownloadDisconnect()
     QStringList faults = statisticFaults(window.get(), readings);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     QCOMPARE(tableRows(window.get()), recorded); // complete once stopped
-    QCOMPARE(chartPoints(window.get(), 2), recorded);
+    QCOMPARE(chartPoints(window.get(), Channel::DewPoint).size(), recorded);
 
     // Download; the pictures are taken once the dialog shows some progress.
-    if (!qEnvironmentVariableIsEmpty("METER_SCREENSHOT_DIR")) {
+    if (shotsWanted()) {
         auto *poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [this, poll] {
             for (QProgressDialog *dialog : window->findChildren<QProgressDialog *>()) {
                 if (dialog->isVisible() && dialog->value() > 0) {
-                    saveScreenshot(dialog, QStringLiteral("download-progress.png"));
-                    saveScreenshot(window.get(), QStringLiteral("download-window.png"));
-                    // The whole screen, for the dialog over its window (on a real display).
-                    if (QScreen *screen = QGuiApplication::primaryScreen())
-                        screen->grabWindow(0).save(
-                            QDir(qEnvironmentVariable("METER_SCREENSHOT_DIR"))
-                                .filePath(QStringLiteral("download-screen.png")));
+                    saveShot(dialog, QStringLiteral("download-progress"));
+                    saveShot(window.get(), QStringLiteral("download-window"));
                     poll->deleteLater();
                     return;
                 }
@@ -171,7 +135,7 @@ void TestLiveSimulator::recordDownloadDisconnect()
     QVERIFY(modals.waitForAll(20000));
     QCOMPARE(modals.last().text, QStringLiteral("All stored data have been downloaded."));
 
-    ItemData *store = TvItemModel::itemDataOf(window->itemModel()->index(0, 0));
+    ItemData *store = storeItem(window.get());
     QCOMPARE(window->activeItem(), store);
     const QList<DmmData *> records = store->getDataList();
     QCOMPARE(records.size(), 120);
@@ -184,7 +148,7 @@ void TestLiveSimulator::recordDownloadDisconnect()
     faults = statisticFaults(window.get(), records);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     QTRY_COMPARE(tableRows(window.get()), 120);
-    QCOMPARE(chartPoints(window.get(), 0), 120);
+    QCOMPARE(chartPoints(window.get(), Channel::Temperature).size(), 120);
     // The measurement item still holds its readings.
     QCOMPARE(item->count(), recorded);
 
@@ -200,7 +164,7 @@ void TestLiveSimulator::linkLostWhileRecording()
 {
     ModalWatcher modals;
     qputenv("METER_SIM_DROP_AFTER", "40");
-    QVERIFY(connectMeter());
+    QVERIFY(connectMeter(window.get()));
     action(window.get(), "actionStart")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!window->dmm()->isOpen(), 20000);
     QTRY_VERIFY(action(window.get(), "actionConnect")->isEnabled());
@@ -213,7 +177,7 @@ void TestLiveSimulator::linkLostWhileRecording()
     QTRY_COMPARE(tableRows(window.get()), kept);
 
     qunsetenv("METER_SIM_DROP_AFTER");
-    QVERIFY(connectMeter());
+    QVERIFY(connectMeter(window.get()));
     action(window.get(), "actionStart")->trigger();
     QTRY_VERIFY(item->count() >= kept + 10);
     action(window.get(), "actionStop")->trigger();
@@ -229,23 +193,14 @@ void TestLiveSimulator::fastMeterOnALongItem()
     ItemData *item = window->activeItem();
     const QDateTime start = QDateTime::currentDateTime().addDays(-1);
     for (int i = 0; i < 100000; ++i) {
-        auto *reading = new DmmData; // owned by the item
-        reading->setTime(start.addMSecs(i));
         // A slow drift: what a room does, and what the charts draw as a curve.
-        DmmValue v;
-        v.value = 22.0 + 2.0 * std::sin(i / 4000.0);
-        v.text = QString::number(v.value, 'f', 1);
-        reading->setTemperature(v);
-        reading->setHumidity(v);
-        reading->setDewPoint(v);
-        reading->setWetBulb(v);
-        item->appendData(reading);
-        window->updateItemStatistic(item, reading);
+        const double v = 22.0 + 2.0 * std::sin(i / 4000.0);
+        record(window.get(), item, makeReading(v, v, v, v, start.addMSecs(i)));
     }
     window->refreshItemViews();
 
     qputenv("METER_SIM_INTERVAL_MS", "1");
-    QVERIFY(connectMeter());
+    QVERIFY(connectMeter(window.get()));
     action(window.get(), "actionStart")->trigger();
 
     QElapsedTimer clock;
@@ -270,8 +225,9 @@ void TestLiveSimulator::fastMeterOnALongItem()
     // so the count also tells how often the window gets to turn it.
     QVERIFY2(recorded >= 20, qPrintable(QString::number(recorded)));
     QTRY_COMPARE(tableRows(window.get()), item->count());
-    QCOMPARE(chartPoints(window.get(), 1), item->count());
-    QCOMPARE(grid(window.get(), 1, 1), QString::number(item->count()));
+    QCOMPARE(chartPoints(window.get(), Channel::Humidity).size(), item->count());
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Count),
+             QString::number(item->count()));
 }
 
 QTEST_MAIN(TestLiveSimulator)

@@ -1,10 +1,9 @@
-#include "livetestsupport.h"
 #include "modalwatcher.h"
 #include "windowfixture.h"
 
+#include "chartpoint.h"
 #include "dmmdata.h"
 #include "idmm.h"
-#include "tvitemmodel.h"
 
 #include <QAction>
 #include <QProgressBar>
@@ -14,8 +13,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <functional>
-
-using namespace live;
 
 namespace {
 
@@ -59,26 +56,6 @@ QProgressDialog *shownProgress(const Widget *window)
 int progressDialogs(const Widget *window)
 {
     return window->findChildren<QProgressDialog *>().size();
-}
-
-QModelIndex storeRow(const Widget *window)
-{
-    return window->itemModel()->index(0, 0);
-}
-
-ItemData *storeItem(const Widget *window)
-{
-    return TvItemModel::itemDataOf(storeRow(window));
-}
-
-QModelIndex measure1Row(const Widget *window)
-{
-    return window->itemModel()->index(0, 0, window->itemModel()->index(1, 0));
-}
-
-ItemData *measure1(const Widget *window)
-{
-    return TvItemModel::itemDataOf(measure1Row(window));
 }
 
 } // namespace
@@ -149,9 +126,9 @@ void TestStoredDownload::emptyMemory()
     auto window = makeTestWindow({}, true);
     QVERIFY(connectMeter(window.get()));
     QVERIFY(download(window.get(), modals, 5));
-    window->itemSetToActive(measure1Row(window.get()));
+    window->itemSetToActive(liveItemRow(window.get(), 0));
     ItemData *active = window->activeItem();
-    QCOMPARE(active, measure1(window.get()));
+    QCOMPARE(active, liveItem(window.get(), 0));
 
     meter->clearCalls();
     meter->setStoredRecordCount(0);
@@ -219,8 +196,7 @@ void TestStoredDownload::download250()
 
     ItemData *store = storeItem(window.get());
     QCOMPARE(window->activeItem(), store);
-    QCOMPARE(window->findChild<QTreeView *>(QStringLiteral("tvItems"))->currentIndex(),
-             storeRow(window.get()));
+    QCOMPARE(itemTree(window.get())->currentIndex(), storeRow(window.get()));
     QVERIFY(!window->isRunning());
     QVERIFY(!action(window.get(), "actionStart")->isEnabled());
 
@@ -232,28 +208,27 @@ void TestStoredDownload::download250()
 
     // Complete by the time the message says so.
     QCOMPARE(tableRows(window.get()), 250);
-    const DataModel *table = window->dataModel();
-    QCOMPARE(table->data(table->index(0, 0)).toInt(), 1);
-    QCOMPARE(table->data(table->index(249, 0)).toInt(), 250);
-    QCOMPARE(table->data(table->index(0, 1)).toString(), QStringLiteral("2024-03-05 14:01"));
-    QCOMPARE(table->data(table->index(249, 1)).toString(), QStringLiteral("2024-03-05 18:10"));
+    QCOMPARE(tableCell(window.get(), 0, 0), QStringLiteral("1"));
+    QCOMPARE(tableCell(window.get(), 249, 0), QStringLiteral("250"));
+    QCOMPARE(tableCell(window.get(), 0, 1), QStringLiteral("2024-03-05 14:01"));
+    QCOMPARE(tableCell(window.get(), 249, 1), QStringLiteral("2024-03-05 18:10"));
 
-    for (int channel = 0; channel < 4; ++channel) {
-        QCOMPARE(chartPoints(window.get(), channel), 250);
-        QCOMPARE(grid(window.get(), channel + 1, 1), QStringLiteral("250"));
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        QCOMPARE(chartPoints(window.get(), channel).size(), 250);
+        QCOMPARE(statistic(window.get(), channel, Statistic::Count), QStringLiteral("250"));
     }
     // Plotted at the stored time, not at the moment of the transfer.
-    QCOMPARE(chart(window.get(), 0)->line(0)->points.at(119)->time, base.addSecs(60 * 120));
+    QCOMPARE(chartPoints(window.get(), Channel::Temperature).at(119)->time, base.addSecs(60 * 120));
 
     // A second download replaces the first, statistics included.
     QVERIFY(download(window.get(), modals, 25));
     QCOMPARE(store->count(), 25);
     QCOMPARE(store->getDataList().last()->storeIndex(), 25);
-    QCOMPARE(grid(window.get(), 1, 1), QStringLiteral("25"));
     // Temperatures 20 + (i % 10) for i = 1..25: 605 / 25 (the 250 average 24.5).
-    QCOMPARE(grid(window.get(), 1, 4), QStringLiteral("24.2"));
+    QCOMPARE(statisticRow(window.get(), Channel::Temperature),
+             (QStringList {"25", "20.0", "29.0", "24.2"}));
     QCOMPARE(tableRows(window.get()), 25);
-    QCOMPARE(chartPoints(window.get(), 3), 25);
+    QCOMPARE(chartPoints(window.get(), Channel::WetBulb).size(), 25);
     QVERIFY(modals.verify());
 }
 
@@ -291,7 +266,7 @@ void TestStoredDownload::cancel()
             QTest::keyClick(dialog, Qt::Key_Escape);
         cancelled = !dialog->isVisible();
         if (how.endsWith(QLatin1String("activate")))
-            window->itemSetToActive(measure1Row(window.get()));
+            window->itemSetToActive(liveItemRow(window.get(), 0));
     };
     if (how == QLatin1String("escape inside")) {
         spy.afterRecord = [&](int records) {
@@ -309,7 +284,7 @@ void TestStoredDownload::cancel()
     QVERIFY(cancelled);
     QCOMPARE(spy.records, 120);
     QCOMPARE(storeItem(window.get())->count(), kept);
-    QCOMPARE(measure1(window.get())->count(), 0);
+    QCOMPARE(liveItem(window.get(), 0)->count(), 0);
     QCOMPARE(tableRows(window.get()), window->activeItem()->count());
     QTRY_COMPARE(progressDialogs(window.get()), 0);
     QVERIFY(action(window.get(), "actionItemDownload")->isEnabled());
@@ -341,7 +316,8 @@ void TestStoredDownload::completionBeforeTheLastRecord()
 
     meter->emitDisplayStore(3, base.addSecs(120), 22.0, 50.0, 10.0, 15.0);
     QCOMPARE(storeItem(window.get())->count(), 3);
-    QCOMPARE(grid(window.get(), 1, 3), QStringLiteral("22.0"));
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Maximum),
+             QStringLiteral("22.0"));
     QTRY_COMPARE(tableRows(window.get()), 3);
     QVERIFY(modals.verify());
 }

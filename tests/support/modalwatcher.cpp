@@ -77,6 +77,14 @@ void ModalWatcher::expectFile(const QString &path)
     m_expectations.append(e);
 }
 
+void ModalWatcher::expectTypedFile(const QString &folder, const QString &typed)
+{
+    Expectation e = expectation(Kind::File);
+    e.folder = folder;
+    e.text = typed;
+    m_expectations.append(e);
+}
+
 void ModalWatcher::expectFileCancel()
 {
     Expectation e = expectation(Kind::File);
@@ -95,6 +103,15 @@ void ModalWatcher::expectDialog(const QString &className, std::function<void(QDi
     e.className = className;
     e.handler = std::move(handler);
     m_expectations.append(e);
+}
+
+void ModalWatcher::typeFileName(QFileDialog *files, const QString &folder, const QString &typed)
+{
+    files->setDirectory(folder);
+    if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        name->setText(typed);
+    else
+        files->selectFile(typed);
 }
 
 void ModalWatcher::tolerate(const QString &className)
@@ -183,6 +200,7 @@ ModalWatcher::Seen ModalWatcher::describe(QWidget *widget)
             s.defaultButton = box->standardButton(button);
     } else if (auto *input = qobject_cast<QInputDialog *>(widget)) {
         s.text = input->labelText();
+        s.value = input->textValue();
     } else if (auto *menu = qobject_cast<QMenu *>(widget)) {
         QStringList names;
         for (const QAction *action : menu->actions()) {
@@ -251,14 +269,11 @@ bool ModalWatcher::answer(QWidget *widget, const Expectation &e)
         if (!files)
             return false;
         if (e.accept) {
-            // selectFile() leaves the name field alone while it has the focus, so the name
-            // is typed into the field as a user would.
             const QFileInfo info(e.text);
-            files->setDirectory(info.absolutePath());
-            if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                name->setText(info.fileName());
+            if (e.folder.isEmpty())
+                typeFileName(files, info.absolutePath(), info.fileName());
             else
-                files->selectFile(e.text);
+                typeFileName(files, e.folder, e.text);
             static_cast<QDialog *>(files)->accept(); // runs the file dialog's own accept
             if (files->isVisible() && m_fileDialog != files) {
                 m_fileDialog = files;

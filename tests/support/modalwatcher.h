@@ -11,6 +11,7 @@
 #include <functional>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 // Answers the message boxes, input and file dialogs, other modal dialogs and popup menus that
@@ -46,6 +47,7 @@ public:
         // dialog's window title.
         QString text;
         QString title; // the window title
+        QString value; // the text an input dialog proposed when it appeared
         QMessageBox::Icon icon = QMessageBox::NoIcon; // for message boxes
         QMessageBox::StandardButtons buttons; // for message boxes
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // for message boxes
@@ -63,6 +65,10 @@ public:
     void expectInputCancel();
     // A file dialog; picks `path` and accepts.
     void expectFile(const QString &path);
+    // A file dialog; opens `folder` and types `typed` into the name box as a user would (a
+    // name, a path relative to `folder` perhaps through a folder that does not exist, or an
+    // absolute path), then accepts.
+    void expectTypedFile(const QString &folder, const QString &typed);
     // A file dialog; cancels it.
     void expectFileCancel();
     // A popup menu; records its actions and closes it without choosing.
@@ -70,6 +76,11 @@ public:
     // Any other modal dialog, class name `className` (empty: any); the handler must close it
     // (accept, reject or done).
     void expectDialog(const QString &className, std::function<void(QDialog *)> handler);
+
+    // Types into a file dialog's name box what expectTypedFile() types, for handlers that do
+    // more with the dialog. selectFile() is no substitute: it leaves the name box alone while
+    // the box has the focus.
+    static void typeFileName(QFileDialog *files, const QString &folder, const QString &typed);
 
     // Modals of this class are recorded once and left open.
     void tolerate(const QString &className);
@@ -96,6 +107,7 @@ private:
         Kind kind = Kind::MessageBox;
         QMessageBox::StandardButton button = QMessageBox::NoButton;
         QString text;
+        QString folder; // a file dialog's folder; empty: the folder of `text`
         bool accept = true;
         QString className;
         std::function<void(QDialog *)> handler;

@@ -2,7 +2,6 @@
 
 #include "pluginloader.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QPluginLoader>
@@ -45,19 +44,16 @@ std::unique_ptr<Widget> makeTestWindow(const std::function<void(ScriptableMeter 
     return window;
 }
 
-QAction *action(const Widget *window, const char *objectName)
+bool setUnit(Widget *window, int unit)
 {
-    return window->findChild<QAction *>(QString::fromLatin1(objectName));
-}
-
-bool connectMeter(Widget *window, int timeoutMs)
-{
-    QAction *connectAction = action(window, "actionConnect");
-    QAction *disconnectAction = action(window, "actionDisconnect");
-    if (!connectAction || !disconnectAction || !connectAction->isEnabled())
+    ScriptableMeter *meter = scriptableMeter();
+    if (!meter)
         return false;
-    connectAction->trigger();
-    return QTest::qWaitFor([disconnectAction] { return disconnectAction->isEnabled(); }, timeoutMs);
+    meter->param()->unit = quint8(unit);
+    meter->emitUpdateParam();
+    return QTest::qWaitFor(
+        [window, unit] { return window->unitIndex() == unit && !window->unitText().isEmpty(); },
+        2000);
 }
 
 QString testOptionsFilePath()

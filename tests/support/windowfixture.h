@@ -3,23 +3,23 @@
 
 #include "scriptablemeter.h"
 #include "widget.h"
+#include "windowprobe.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
 
-class QAction;
-
 // Window tests build the real main window on the scriptable test meter that sits in the
-// test binaries' Lib/ folder (see scriptablemeter.h). Link `meter_test_window` (it brings
-// meter_core and makes sure the plug-in is built).
+// test binaries' Lib/ folder (see scriptablemeter.h), and look at it with the probes of
+// windowprobe.h. Link `meter_test_window` (it brings the probes and meter_core, and makes
+// sure the plug-in is built).
 //
-//     auto window = makeTestWindow([](ScriptableMeter *meter) { meter->setAdapterPresent(false);
-//     }); QVERIFY(!action(window.get(), "actionConnect")->isEnabled());
+//     auto window = makeTestWindow([](ScriptableMeter *m) { m->setAdapterPresent(false); });
+//     QVERIFY(!action(window.get(), "actionConnect")->isEnabled());
 //
 // Every window test process shares the folder's options.xml, which the window reads when it
-// is shown and writes when it is closed: give such tests the CTest property
-// RESOURCE_LOCK meter_options_file so that they never run at the same time.
+// is shown and writes when it is closed: meter_add_test() gives such suites the CTest
+// property RESOURCE_LOCK meter_options_file so that they never run at the same time.
 
 // The test meter of this process, loaded from Lib/ on first use (the window later gets the
 // same instance); null when the plug-in is missing.
@@ -31,11 +31,9 @@ ScriptableMeter *scriptableMeter();
 std::unique_ptr<Widget> makeTestWindow(const std::function<void(ScriptableMeter *)> &prepare = {},
                                        bool show = false);
 
-// A form action of the window by object name (null when there is none).
-QAction *action(const Widget *window, const char *objectName);
-
-// Presses Connect and waits until the window has handled the meter's opened().
-bool connectMeter(Widget *window, int timeoutMs = 5000);
+// Sets the window's temperature unit (0 Celsius, 1 Fahrenheit) the way a meter does, with a
+// parameter record, and waits until the window has taken it and knows its text.
+bool setUnit(Widget *window, int unit);
 
 // options.xml beside the test executables.
 QString testOptionsFilePath();
