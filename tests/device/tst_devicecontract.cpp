@@ -3,6 +3,7 @@
 
 #include <QtTest>
 #include <cstring>
+#include <functional>
 
 Q_DECLARE_METATYPE(DmmParam)
 
@@ -14,7 +15,8 @@ private slots:
     void paramBytes_data();
     void paramBytes();
     void dataDefaults();
-    void dataValuesAreCopies();
+    void dataChannels_data();
+    void dataChannels();
 };
 
 namespace {
@@ -26,111 +28,67 @@ QByteArray bytesOf(const DmmParam &param)
     return bytes;
 }
 
-// 24 bytes, zero except the given offset/value pairs.
-QByteArray expected(std::initializer_list<std::pair<int, quint8>> set)
-{
-    QByteArray bytes(24, '\0');
-    for (const auto &[offset, value] : set)
-        bytes[offset] = char(value);
-    return bytes;
-}
-
 } // namespace
 
+// Example records and the bytes a plug-in sees. The hexadecimal is grouped by field: unit,
+// storage interval, the high then the low limits (temperature, humidity, dew point, wet
+// bulb), the four offsets, auto power-off.
 void TestDeviceContract::paramBytes_data()
 {
     QTest::addColumn<DmmParam>("param");
     QTest::addColumn<QByteArray>("bytes");
 
-    DmmParam p {};
-    QTest::newRow("all zero") << p << expected({});
-
-    p = {};
-    p.highTemp = 255; // 25.5 degC
-    QTest::newRow("highTemp 25.5") << p << expected({{3, 0xFF}, {4, 0x00}});
-    p = {};
-    p.highTemp = -200; // -20.0 degC
-    QTest::newRow("highTemp -20.0") << p << expected({{3, 0x38}, {4, 0xFF}});
-    p = {};
-    p.highHumi = 999; // 99.9 %RH
-    QTest::newRow("highHumi 99.9") << p << expected({{5, 0xE7}, {6, 0x03}});
-    p = {};
-    p.storageInterval = 3600;
-    QTest::newRow("storageInterval 3600") << p << expected({{1, 0x10}, {2, 0x0E}});
-    p = {};
-    p.autoPower = 30;
-    QTest::newRow("autoPower 30") << p << expected({{23, 30}});
-    p = {};
-    p.unit = 1;
-    QTest::newRow("unit Fahrenheit") << p << expected({{0, 1}});
-
-    // Each offset of -1.5 lands in its own byte.
-    const std::pair<qint8 DmmParam::*, int> offsets[] = {{&DmmParam::offsetTemp, 19},
-                                                         {&DmmParam::offsetHumi, 20},
-                                                         {&DmmParam::offsetDP, 21},
-                                                         {&DmmParam::offsetWB, 22}};
-    for (const auto &[field, offset] : offsets) {
-        p = {};
-        p.*field = -15;
-        QTest::addRow("offset -1.5 at %d", offset) << p << expected({{offset, 0xF1}});
-    }
-
-    // Every limit, by its place in the record: highs, then lows, in quantity order.
-    // (Assigned by name: a member pointer would not know the field is unaligned.)
-    const auto setLimit = [](DmmParam &param, int index, qint16 value) {
-        switch (index) {
-        case 0:
-            param.highTemp = value;
-            break;
-        case 1:
-            param.highHumi = value;
-            break;
-        case 2:
-            param.highDP = value;
-            break;
-        case 3:
-            param.highWB = value;
-            break;
-        case 4:
-            param.lowTemp = value;
-            break;
-        case 5:
-            param.lowHumi = value;
-            break;
-        case 6:
-            param.lowDP = value;
-            break;
-        default:
-            param.lowWB = value;
-            break;
-        }
-    };
-    for (int index = 0; index < 8; ++index) {
-        p = {};
-        setLimit(p, index, 0x1234);
-        const int offset = 3 + 2 * index;
-        QTest::addRow("limit at %d", offset) << p << expected({{offset, 0x34}, {offset + 1, 0x12}});
-    }
-
-    // A full record: no field overlaps another.
-    p.unit = 1;
-    p.storageInterval = 60;
-    p.highTemp = 700;
-    p.highHumi = 999;
-    p.highDP = -782;
-    p.highWB = -216;
-    p.lowTemp = -200;
-    p.lowHumi = 0;
-    p.lowDP = 1;
-    p.lowWB = -1;
-    p.offsetTemp = 127;
-    p.offsetHumi = -128;
-    p.offsetDP = 5;
-    p.offsetWB = -5;
-    p.autoPower = 0;
-    QTest::newRow("full record") << p
-                                 << QByteArray::fromHex(
-                                        "013c00bc02e703f2fc28ff38ff00000100ffff7f8005fb00");
+    const auto add
+        = [](const char *name, const std::function<void(DmmParam &)> &set, const char *hex) {
+              DmmParam param {};
+              set(param);
+              QTest::newRow(name) << param << QByteArray::fromHex(hex);
+          };
+    add(
+        "all zero", [](DmmParam &) {},
+        "00 0000 0000 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "unit Fahrenheit", [](DmmParam &p) { p.unit = 1; },
+        "01 0000 0000 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "storage interval 3600 s", [](DmmParam &p) { p.storageInterval = 3600; },
+        "00 100e 0000 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "high temperature 25.5", [](DmmParam &p) { p.highTemp = 255; },
+        "00 0000 ff00 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "high temperature -20.0", [](DmmParam &p) { p.highTemp = -200; },
+        "00 0000 38ff 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "high humidity 99.9", [](DmmParam &p) { p.highHumi = 999; },
+        "00 0000 0000 e703 0000 0000 0000 0000 0000 0000 00 00 00 00 00");
+    add(
+        "temperature offset -1.5", [](DmmParam &p) { p.offsetTemp = -15; },
+        "00 0000 0000 0000 0000 0000 0000 0000 0000 0000 f1 00 00 00 00");
+    add(
+        "auto power-off 30 min", [](DmmParam &p) { p.autoPower = 30; },
+        "00 0000 0000 0000 0000 0000 0000 0000 0000 0000 00 00 00 00 1e");
+    // Every field at once, each with a value of its own: no field overlaps another.
+    add(
+        "full record",
+        [](DmmParam &p) {
+            p.unit = 1;
+            p.storageInterval = 60;
+            p.highTemp = 700;
+            p.highHumi = 999;
+            p.highDP = -782;
+            p.highWB = -216;
+            p.lowTemp = -200;
+            p.lowHumi = 0;
+            p.lowDP = 1;
+            p.lowWB = -1;
+            p.offsetTemp = 127;
+            p.offsetHumi = -128;
+            p.offsetDP = 5;
+            p.offsetWB = -5;
+            p.autoPower = 0;
+        },
+        "01 3c00 bc02 e703 f2fc 28ff 38ff 0000 0100 ffff 7f 80 05 fb 00");
 }
 
 void TestDeviceContract::paramBytes()
@@ -150,7 +108,7 @@ void TestDeviceContract::dataDefaults()
     const DmmData data;
     QVERIFY(data.time().isNull());
     QVERIFY(data.storeTime().isNull());
-    for (int channel = 0; channel < 4; ++channel) {
+    for (int channel = -1; channel <= Channel::Count; ++channel) {
         const DmmValue v = data.value(channel);
         QCOMPARE(v.code, 3);
         QCOMPARE(v.value, 0.0);
@@ -161,45 +119,43 @@ void TestDeviceContract::dataDefaults()
     QVERIFY(data.parent() == nullptr);
 }
 
-void TestDeviceContract::dataValuesAreCopies()
+using DmmSetter = void (DmmData::*)(const DmmValue &);
+using DmmGetter = DmmValue (DmmData::*)() const;
+Q_DECLARE_METATYPE(DmmSetter)
+Q_DECLARE_METATYPE(DmmGetter)
+
+void TestDeviceContract::dataChannels_data()
 {
-    using Setter = void (DmmData::*)(const DmmValue &);
-    using Getter = DmmValue (DmmData::*)() const;
-    const std::pair<Setter, Getter> channels[] = {
-        {&DmmData::setTemperature, &DmmData::temperature},
-        {&DmmData::setHumidity, &DmmData::humidity},
-        {&DmmData::setDewPoint, &DmmData::dewPoint},
-        {&DmmData::setWetBulb, &DmmData::wetBulb},
-    };
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<DmmSetter>("set");
+    QTest::addColumn<DmmGetter>("get");
 
-    int channel = 0;
-    for (const auto &[set, get] : channels) {
-        DmmData data;
-        (data.*set)(DmmValue {7, -12.5, QStringLiteral("-12.5")});
-        // a second set replaces all three fields, even with defaults
-        DmmValue second;
-        second.value = 40.25;
-        (data.*set)(second);
-        DmmValue got = (data.*get)();
-        QCOMPARE(got.code, 3);
-        QCOMPARE(got.value, 40.25);
-        QVERIFY(got.text.isEmpty());
+    QTest::newRow("temperature") << int(Channel::Temperature) << &DmmData::setTemperature
+                                 << &DmmData::temperature;
+    QTest::newRow("humidity") << int(Channel::Humidity) << &DmmData::setHumidity
+                              << &DmmData::humidity;
+    QTest::newRow("dew point") << int(Channel::DewPoint) << &DmmData::setDewPoint
+                               << &DmmData::dewPoint;
+    QTest::newRow("wet bulb") << int(Channel::WetBulb) << &DmmData::setWetBulb << &DmmData::wetBulb;
+}
 
-        // changing the copy leaves the record alone
-        got.code = 9;
-        got.value = 1.0;
-        got.text = QStringLiteral("changed");
-        const DmmValue again = (data.*get)();
-        QCOMPARE(again.code, 3);
-        QCOMPARE(again.value, 40.25);
-        QVERIFY(again.text.isEmpty());
+// Each quantity's accessors and value(channel) meet on the channel of that quantity alone.
+void TestDeviceContract::dataChannels()
+{
+    QFETCH(int, channel);
+    QFETCH(DmmSetter, set);
+    QFETCH(DmmGetter, get);
 
-        // the value is on its own channel only
-        for (int other = 0; other < 4; ++other)
-            QCOMPARE(data.value(other).value, other == channel ? 40.25 : 0.0);
-        QCOMPARE(data.value(4).value, 0.0);
-        QCOMPARE(data.value(-1).code, 3);
-        ++channel;
+    DmmData data;
+    (data.*set)(DmmValue {7, -12.5, QStringLiteral("-12.5")});
+    const DmmValue got = (data.*get)();
+    QCOMPARE(got.code, 7);
+    QCOMPARE(got.value, -12.5);
+    QCOMPARE(got.text, QStringLiteral("-12.5"));
+    for (int other = -1; other <= Channel::Count; ++other) {
+        const DmmValue v = data.value(other);
+        QCOMPARE(v.value, other == channel ? -12.5 : 0.0);
+        QCOMPARE(v.code, other == channel ? 7 : 3);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "dlgsettings.h"
 #include "modalwatcher.h"
 #include "widget.h"
+#include "windowprobe.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
@@ -50,21 +51,16 @@ inline bool runSettingsCommand(Widget *window, ModalWatcher &modals,
         }
         done = true;
     });
-    window->findChild<QAction *>(QStringLiteral("actionSettings"))->trigger();
+    action(window, "actionSettings")->trigger();
     // Without a modal loop the scenario runs after the trigger; it must not outlive it.
     const bool finished = QTest::qWaitFor([&] { return done; }, 60000);
     return seen && finished;
 }
 
-template<typename T> T *dialogChild(DlgSettings *dialog, const char *name)
-{
-    return dialog->findChild<T *>(QString::fromLatin1(name));
-}
-
 // True once the dialog shows a record whose high temperature limit is `shown`.
 inline bool waitForHighTemp(DlgSettings *dialog, double shown, int timeoutMs = 5000)
 {
-    auto *editor = dialogChild<QDoubleSpinBox>(dialog, "sbHighTemp");
+    auto *editor = child<QDoubleSpinBox>(dialog, "sbHighTemp");
     return QTest::qWaitFor([&] { return qAbs(editor->value() - shown) < 0.05; }, timeoutMs);
 }
 

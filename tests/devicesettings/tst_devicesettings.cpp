@@ -1,16 +1,14 @@
 #include "settingsrun.h"
 #include "windowfixture.h"
 
-#include "chartline.h"
+#include "chartpoint.h"
 #include "datamodel.h"
-#include "dmmchart.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QSignalSpy>
-#include <QTableWidget>
 
 namespace {
 
@@ -22,15 +20,13 @@ struct ShownTemperature
     double chartValue = 0.0; // first point of the temperature chart
 };
 
-ShownTemperature shownTemperature(Widget *window)
+ShownTemperature shownTemperature(const Widget *window)
 {
     ShownTemperature shown;
-    shown.tableCell = window->dataModel()->index(0, 2).data().toString();
-    shown.statisticMin
-        = window->findChild<QTableWidget *>(QStringLiteral("twMath"))->item(1, 2)->text();
-    const DMMChart *chart = window->findChild<DMMChart *>(QStringLiteral("chartTemp"));
-    if (chart->lineCount() > 0 && !chart->line(0)->points.isEmpty())
-        shown.chartValue = chart->line(0)->points.first()->value;
+    shown.tableCell = tableCell(window, 0, 2);
+    shown.statisticMin = statistic(window, Channel::Temperature, Statistic::Minimum);
+    if (const ChartPoint *first = chartPoints(window, Channel::Temperature).value(0))
+        shown.chartValue = first->value;
     return shown;
 }
 
@@ -90,10 +86,10 @@ void TestDeviceSettings::writeFromTheDialog()
         QVERIFY(waitForHighTemp(dialog, 70.0));
 
         // A second Settings command while the dialog runs does not open another one.
-        window->findChild<QAction *>(QStringLiteral("actionSettings"))->trigger();
+        action(window.get(), "actionSettings")->trigger();
         QCOMPARE(window->findChildren<DlgSettings *>().size(), 1);
 
-        dialogChild<QDoubleSpinBox>(dialog, "sbHighTemp")->setValue(31.5);
+        child<QDoubleSpinBox>(dialog, "sbHighTemp")->setValue(31.5);
         meter->clearCalls();
         modals.expectMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
@@ -207,14 +203,12 @@ void TestDeviceSettings::unitFollowsTheRecords()
     // Records arrive only when the test sends them.
     auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerReadParam(false); });
     QVERIFY(connectMeter(window.get()));
-    MeterOptions options = window->options();
-    options.SampleRate = 0; // every reading is recorded
-    window->setOptions(options);
+    setSampling(window.get(), 0); // every reading is recorded
     action(window.get(), "actionStart")->trigger();
     meter->emitDisplay(20.0, 50.0, 9.3, 14.0);
     meter->emitDisplay(25.0, 55.0, 15.3, 18.8);
     QTRY_COMPARE(window->activeItem()->count(), 2);
-    QTRY_COMPARE(window->dataModel()->rowCount(), 2);
+    QTRY_COMPARE(tableRows(window.get()), 2);
     QVERIFY(shownTemperature(window.get()).tableCell.startsWith(QLatin1String("20.0")));
 
     // Each rebuild empties the table once.
@@ -225,7 +219,7 @@ void TestDeviceSettings::unitFollowsTheRecords()
     }
     QCOMPARE(rebuilt.count(), refreshes);
     QCOMPARE(window->unitText(), unitText);
-    QCOMPARE(window->dataModel()->rowCount(), 2);
+    QCOMPARE(tableRows(window.get()), 2);
 
     const bool fahrenheit = unitText == QStringLiteral("℉");
     const ShownTemperature shown = shownTemperature(window.get());
@@ -237,13 +231,9 @@ void TestDeviceSettings::unitFollowsTheRecords()
 
     // The read-outs follow at the next reading.
     meter->emitDisplay(30.0, 60.0, 21.4, 23.8);
-    auto label = [&](const char *name) {
-        return window->findChild<QLabel *>(QString::fromLatin1(name))->text();
-    };
-    QCOMPARE(label("lcdTemp"), fahrenheit ? QStringLiteral("86.0") : QStringLiteral("30.0"));
-    QCOMPARE(label("lcdTempUnit"), unitText);
-    QCOMPARE(label("lcdDPUnit"), unitText);
-    QCOMPARE(label("lcdWBUnit"), unitText);
+    QCOMPARE(readOuts(window.get()).at(Channel::Temperature),
+             fahrenheit ? QStringLiteral("86.0") : QStringLiteral("30.0"));
+    QCOMPARE(readOutUnits(window.get()), (QStringList {unitText, "%RH", unitText, unitText}));
 }
 
 // A unit code other than 0 and 1 is Celsius everywhere: the window neither shows ℉ nor
@@ -252,9 +242,7 @@ void TestDeviceSettings::undefinedUnitCode()
 {
     auto window = makeTestWindow([](ScriptableMeter *m) { m->param()->unit = 2; });
     QVERIFY(connectMeter(window.get()));
-    MeterOptions options = window->options();
-    options.SampleRate = 0;
-    window->setOptions(options);
+    setSampling(window.get(), 0);
     action(window.get(), "actionStart")->trigger();
     meter->emitDisplay(20.0, 50.0, 9.3, 14.0);
     QTRY_COMPARE(window->activeItem()->count(), 1);
@@ -265,8 +253,8 @@ void TestDeviceSettings::undefinedUnitCode()
         QVERIFY(waitForHighTemp(dialog, 70.0));
         QCOMPARE(window->unitText(), QStringLiteral("℃"));
         QCOMPARE(window->unitIndex(), 0);
-        QCOMPARE(dialogChild<QComboBox>(dialog, "cbbUnit")->currentText(), QStringLiteral("℃"));
-        QCOMPARE(dialogChild<QLabel>(dialog, "label_29")->text(), QStringLiteral("℃"));
+        QCOMPARE(child<QComboBox>(dialog, "cbbUnit")->currentText(), QStringLiteral("℃"));
+        QCOMPARE(child<QLabel>(dialog, "label_29")->text(), QStringLiteral("℃"));
 
         modals.expectMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->writeButton(), Qt::LeftButton);
@@ -312,14 +300,13 @@ void TestDeviceSettings::clockCommands()
     } else {
         const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
             if (typed.isValid()) {
-                dialogChild<QCheckBox>(dialog, "cbPC")->setChecked(false);
-                dialogChild<QDateTimeEdit>(dialog, "dateTimeEdit")->setDateTime(typed);
+                child<QCheckBox>(dialog, "cbPC")->setChecked(false);
+                child<QDateTimeEdit>(dialog, "dateTimeEdit")->setDateTime(typed);
                 // The clock-follow timer must leave the typed value alone.
                 QTest::qWait(600);
             }
             meter->clearCalls();
-            QTest::mouseClick(dialogChild<QPushButton>(dialog, "btnUpdateDatetime"),
-                              Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(dialog, "btnUpdateDatetime"), Qt::LeftButton);
         });
         QVERIFY(ran);
     }

@@ -1,17 +1,13 @@
 #include "settingsrun.h"
 
-#include "chartline.h"
-#include "datamodel.h"
-#include "dmmchart.h"
+#include "chartpoint.h"
 #include "dmmdata.h"
 #include "imydmm.h"
+#include "itemdata.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
-#include <QScreen>
 #include <QTabWidget>
-#include <QTableWidget>
 
 // End to end on the simulated meter in this executable's Lib/: the temperature unit chosen
 // in the settings dialog reaches the meter, comes back with its parameter record and turns
@@ -43,16 +39,8 @@ void TestDeviceSettingsSim::init()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     // Shown before: the options file is read at every show.
-    MeterOptions options = window->options();
-    options.SampleRate = 0; // every reading is recorded
-    options.Infinite = true;
-    window->setOptions(options);
-
-    QAction *connectAction = window->findChild<QAction *>(QStringLiteral("actionConnect"));
-    QAction *disconnectAction = window->findChild<QAction *>(QStringLiteral("actionDisconnect"));
-    QVERIFY2(connectAction->isEnabled(), "no adapter: METER_SIM_PORT=virtual is needed");
-    connectAction->trigger();
-    QTRY_VERIFY(disconnectAction->isEnabled());
+    setSampling(window.get(), 0); // every reading is recorded
+    QVERIFY2(connectMeter(window.get()), "no meter: METER_SIM_PORT=virtual is needed");
 }
 
 void TestDeviceSettingsSim::cleanup()
@@ -62,14 +50,11 @@ void TestDeviceSettingsSim::cleanup()
 
 void TestDeviceSettingsSim::saveShot(DlgSettings *dialog, const QString &name)
 {
-    // Pictures for a person to look at, on request only.
-    const QString dir = qEnvironmentVariable("METER_SHOT_DIR");
-    if (dir.isEmpty())
+    // Pictures for a person to look at, on request only, once the dialog has settled.
+    if (!shotsWanted())
         return;
     QTest::qWait(100);
-    dialog->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
-    if (QScreen *screen = dialog->screen())
-        screen->grabWindow(0).save(QDir(dir).filePath(name + QStringLiteral("-screen.png")));
+    ::saveShot(dialog, name);
 }
 
 void TestDeviceSettingsSim::writeUnit(int currentUnit, int newUnit)
@@ -78,11 +63,11 @@ void TestDeviceSettingsSim::writeUnit(int currentUnit, int newUnit)
     const QString units[] = {QStringLiteral("℃"), QStringLiteral("℉")};
     ModalWatcher modals;
     const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
-        auto *unit = dialogChild<QComboBox>(dialog, "cbbUnit");
+        auto *unit = child<QComboBox>(dialog, "cbbUnit");
         // The simulated meter's limit of 35.0 °C, in the unit it reports.
         QVERIFY(waitForHighTemp(dialog, currentUnit == 1 ? 95.0 : 35.0));
         QCOMPARE(unit->currentIndex(), currentUnit);
-        QCOMPARE(dialogChild<QLabel>(dialog, "label_29")->text(), units[currentUnit]);
+        QCOMPARE(child<QLabel>(dialog, "label_29")->text(), units[currentUnit]);
         saveShot(dialog, QStringLiteral("settings-") + names[currentUnit]);
 
         unit->setCurrentIndex(newUnit);
@@ -95,7 +80,7 @@ void TestDeviceSettingsSim::writeUnit(int currentUnit, int newUnit)
         QVERIFY(waitForHighTemp(dialog, newUnit == 1 ? 95.0 : 35.0));
         QCOMPARE(unit->currentIndex(), newUnit);
         saveShot(dialog, QStringLiteral("settings-") + names[newUnit] + QStringLiteral("-written"));
-        dialogChild<QTabWidget>(dialog, "tabWidget")->setCurrentIndex(1);
+        child<QTabWidget>(dialog, "tabWidget")->setCurrentIndex(1);
         saveShot(dialog, QStringLiteral("settings-") + names[newUnit] + QStringLiteral("-offset"));
     });
     QVERIFY(ran);
@@ -117,41 +102,36 @@ void TestDeviceSettingsSim::verifyViews(int unit)
     IMyDmm *dmm = window->myDmm();
     const QList<DmmData *> readings = window->activeItem()->getDataList();
     // The table takes rows that come close together in batches, so it may lag a little.
-    const int tableRows = window->dataModel()->rowCount();
-    QVERIFY(tableRows > 0 && tableRows <= readings.size());
-    const DMMChart *charts[] = {window->findChild<DMMChart *>(QStringLiteral("chartTemp")),
-                                window->findChild<DMMChart *>(QStringLiteral("chartHumi")),
-                                window->findChild<DMMChart *>(QStringLiteral("chartDewPoint")),
-                                window->findChild<DMMChart *>(QStringLiteral("chartWetBulb"))};
+    const int rows = tableRows(window.get());
+    QVERIFY(rows > 0 && rows <= readings.size());
     double minimum = 1e9;
-    for (int row = 0; row < readings.size(); ++row) {
-        for (int channel = 0; channel < 4; ++channel) {
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const QList<ChartPoint *> points = chartPoints(window.get(), channel);
+        QCOMPARE(points.size(), readings.size());
+        for (int row = 0; row < readings.size(); ++row) {
             const DmmValue shown = dmm->convertValue(readings[row]->value(channel), channel, unit);
-            if (row < tableRows) {
-                const QString cell = window->dataModel()->index(row, 2 + channel).data().toString();
-                QCOMPARE(cell,
+            if (row < rows) {
+                QCOMPARE(tableCell(window.get(), row, 2 + channel),
                          shown.text + QLatin1Char(' ')
-                             + (channel == 1 ? QStringLiteral("%RH") : unitText));
+                             + (channel == Channel::Humidity ? QStringLiteral("%RH") : unitText));
             }
-            const ChartLine *line = charts[channel]->line(0);
-            QCOMPARE(line->points.size(), readings.size());
-            QCOMPARE(line->points[row]->value, shown.value);
+            QCOMPARE(points[row]->value, shown.value);
+            if (channel == Channel::Temperature)
+                minimum = qMin(minimum, readings[row]->temperature().value);
         }
-        minimum = qMin(minimum, readings[row]->temperature().value);
     }
-    const QString shownMinimum
-        = window->findChild<QTableWidget *>(QStringLiteral("twMath"))->item(1, 2)->text();
-    QCOMPARE(shownMinimum, QString::number(unit == 1 ? minimum * 1.8 + 32 : minimum, 'f', 1));
+    QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
+             QString::number(unit == 1 ? minimum * 1.8 + 32 : minimum, 'f', 1));
 
-    const DmmValue last = dmm->convertValue(readings.last()->temperature(), 0, unit);
-    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("lcdTemp"))->text(), last.text);
-    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("lcdTempUnit"))->text(), unitText);
-    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("lcdDPUnit"))->text(), unitText);
+    const DmmValue last
+        = dmm->convertValue(readings.last()->temperature(), Channel::Temperature, unit);
+    QCOMPARE(readOuts(window.get()).at(Channel::Temperature), last.text);
+    QCOMPARE(readOutUnits(window.get()), (QStringList {unitText, "%RH", unitText, unitText}));
 }
 
 void TestDeviceSettingsSim::unitChangeReachesEveryView()
 {
-    window->findChild<QAction *>(QStringLiteral("actionStart"))->trigger();
+    action(window.get(), "actionStart")->trigger();
     // A parameter record is asked for at every third reading.
     QTRY_VERIFY(window->activeItem()->count() >= 4);
     QTRY_COMPARE(window->unitText(), QStringLiteral("℃"));

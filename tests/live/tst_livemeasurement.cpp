@@ -141,7 +141,7 @@ void TestLiveMeasurement::recording()
         } else if (step == QLatin1String("import")) {
             window->newItem(QStringLiteral("Imported"), ItemData::Import);
         } else if (step == QLatin1String("store")) {
-            window->itemSetToActive(window->itemModel()->index(0, 0));
+            window->itemSetToActive(storeRow(window.get()));
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }

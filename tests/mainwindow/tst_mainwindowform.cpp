@@ -1,24 +1,124 @@
 #include "ui_widget.h"
 #include "windowfixture.h"
 
-#include "dmmchart.h"
 #include "tvitemmodel.h"
 
 #include <QAction>
 #include <QFile>
 #include <QGridLayout>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMetaProperty>
 #include <QSplitter>
 #include <QStandardItem>
 #include <QTabWidget>
-#include <QTableView>
-#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
-#include <QWidgetAction>
+
+namespace {
+
+QString joined(const QStringList &parts)
+{
+    return parts.join(QLatin1Char(' '));
+}
+
+// A property as the form table states it: enumerations by key, sizes as WxH, lists of
+// children by object name. Besides Qt properties it knows a few of its own: "place" (class and
+// parent), "cell" (row,column in the parent's grid layout), "widgets" (of a splitter or tab
+// widget, in order), "tabTexts", "actions", "horizontalStretch", "horizontalSpacing",
+// "verticalSpacing", "margins", "layoutSpacing", "pointSize", "bold" and "area" (of a tool
+// bar).
+QString describe(const QObject *object, const QByteArray &property)
+{
+    const auto *widget = qobject_cast<const QWidget *>(object);
+    const auto *layout = qobject_cast<const QLayout *>(object);
+    const auto *grid = qobject_cast<const QGridLayout *>(object);
+    if (property == "place") {
+        const QObject *parent = widget ? widget->parentWidget()
+                                       : (layout ? layout->parentWidget() : object->parent());
+        return QStringLiteral("%1 in %2")
+            .arg(QLatin1String(object->metaObject()->className()),
+                 parent ? parent->objectName() : QStringLiteral("nothing"));
+    }
+    if (property == "cell" && widget && widget->parentWidget()) {
+        const auto *owner = qobject_cast<const QGridLayout *>(widget->parentWidget()->layout());
+        const int index = owner ? owner->indexOf(const_cast<QWidget *>(widget)) : -1;
+        if (index < 0)
+            return QStringLiteral("not in a grid");
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        const_cast<QGridLayout *>(owner)->getItemPosition(index, &row, &column, &rowSpan,
+                                                          &columnSpan);
+        return QStringLiteral("%1,%2").arg(row).arg(column);
+    }
+    if (property == "widgets") {
+        QStringList names;
+        if (const auto *splitter = qobject_cast<const QSplitter *>(object)) {
+            for (int i = 0; i < splitter->count(); ++i)
+                names << splitter->widget(i)->objectName();
+        } else if (const auto *tabs = qobject_cast<const QTabWidget *>(object)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                names << tabs->widget(i)->objectName();
+        }
+        return joined(names);
+    }
+    if (property == "tabTexts") {
+        QStringList texts;
+        if (const auto *tabs = qobject_cast<const QTabWidget *>(object)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                texts << tabs->tabText(i);
+        }
+        return texts.join(QStringLiteral(", "));
+    }
+    if (property == "actions" && widget)
+        return actionNames(widget);
+    if (property == "horizontalStretch" && widget)
+        return QString::number(widget->sizePolicy().horizontalStretch());
+    if (property == "horizontalSpacing" && grid)
+        return QString::number(grid->horizontalSpacing());
+    if (property == "verticalSpacing" && grid)
+        return QString::number(grid->verticalSpacing());
+    if (property == "margins" && layout) {
+        const QMargins m = layout->contentsMargins();
+        return m.left() == m.top() && m.top() == m.right() && m.right() == m.bottom()
+            ? QString::number(m.left())
+            : QStringLiteral("%1,%2,%3,%4")
+                  .arg(m.left())
+                  .arg(m.top())
+                  .arg(m.right())
+                  .arg(m.bottom());
+    }
+    if (property == "layoutSpacing" && widget && widget->layout())
+        return QString::number(widget->layout()->spacing());
+    if (property == "pointSize" && widget)
+        return QString::number(widget->font().pointSize());
+    if (property == "bold" && widget)
+        return widget->font().bold() ? QStringLiteral("true") : QStringLiteral("false");
+    if (property == "area" && widget) {
+        const auto *window = qobject_cast<const QMainWindow *>(widget->parentWidget());
+        const auto *bar = qobject_cast<const QToolBar *>(widget);
+        if (!window || !bar)
+            return QStringLiteral("not a tool bar of a main window");
+        return QString::fromLatin1(QMetaEnum::fromType<Qt::ToolBarArea>().valueToKey(
+            window->toolBarArea(const_cast<QToolBar *>(bar))));
+    }
+
+    const QMetaObject *meta = object->metaObject();
+    const int index = meta->indexOfProperty(property.constData());
+    if (index < 0)
+        return QStringLiteral("<no property %1>").arg(QLatin1String(property));
+    const QMetaProperty metaProperty = meta->property(index);
+    const QVariant value = metaProperty.read(object);
+    if (metaProperty.isFlagType())
+        return QString::fromLatin1(metaProperty.enumerator().valueToKeys(value.toInt()));
+    if (metaProperty.isEnumType())
+        return QString::fromLatin1(metaProperty.enumerator().valueToKey(value.toInt()));
+    if (value.type() == QVariant::Size)
+        return QStringLiteral("%1x%2").arg(value.toSize().width()).arg(value.toSize().height());
+    return value.toString();
+}
+
+} // namespace
 
 // The main window's form, on its own and as the finished window sets it up.
 class TestMainWindowForm : public QObject
@@ -27,40 +127,28 @@ class TestMainWindowForm : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void actions_data();
     void actions();
-    void readOuts_data();
-    void readOuts();
-    void widgetTree();
-    void layouts_data();
-    void layouts();
-    void chartTabs();
-    void mainToolBarOrder();
-    void menus();
-    void windowTitleAndSize();
+    void form_data();
+    void form();
+    void menusAndToolBar();
     void startupTree();
 
 private:
-    static QString names(const QList<QAction *> &actions);
+    // A new window, untouched by the tests that read it.
+    std::unique_ptr<Widget> window;
 };
-
-QString TestMainWindowForm::names(const QList<QAction *> &actions)
-{
-    QStringList result;
-    for (const QAction *a : actions) {
-        if (a->isSeparator())
-            result << QStringLiteral("|");
-        else if (qobject_cast<const QWidgetAction *>(a))
-            result << QStringLiteral("<spacer>");
-        else
-            result << a->objectName();
-    }
-    return result.join(QLatin1Char(' '));
-}
 
 void TestMainWindowForm::initTestCase()
 {
     QVERIFY2(scriptableMeter(), "the scriptable test meter is missing from Lib/");
+    window = makeTestWindow();
+}
+
+void TestMainWindowForm::cleanupTestCase()
+{
+    window.reset();
 }
 
 void TestMainWindowForm::actions_data()
@@ -125,213 +213,155 @@ void TestMainWindowForm::actions()
     QVERIFY(!expected.isNull());
     QCOMPARE(formAction->icon().pixmap(16, 16).toImage(), expected);
 
-    auto window = makeTestWindow();
     QAction *windowAction = action(window.get(), qPrintable(name));
     QVERIFY(windowAction);
     QCOMPARE(windowAction->isEnabled(), inWindow);
 }
 
-void TestMainWindowForm::readOuts_data()
+void TestMainWindowForm::form_data()
 {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("captionText");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("unitText");
+    QTest::addColumn<QString>("object"); // "Widget": the window itself
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QString>("expected");
 
-    const QString celsius = QStringLiteral("\u2103");
-    QTest::newRow("temperature") << 0 << "label_2"
-                                 << "TEMP"
-                                 << "lcdTemp"
-                                 << "lcdTempUnit" << celsius;
-    QTest::newRow("humidity") << 1 << "label_3"
-                              << "HUMI"
-                              << "lcdHumi"
-                              << "lcdHumiUnit"
-                              << "%RH";
-    QTest::newRow("dew point") << 2 << "label_4"
-                               << "DP"
-                               << "lcdDewPoint"
-                               << "lcdDPUnit" << celsius;
-    QTest::newRow("wet bulb") << 3 << "label_5"
-                              << "WB"
-                              << "lcdWetBulb"
-                              << "lcdWBUnit" << celsius;
-}
-
-void TestMainWindowForm::readOuts()
-{
-    QFETCH(int, row);
-    QFETCH(QString, caption);
-    QFETCH(QString, captionText);
-    QFETCH(QString, value);
-    QFETCH(QString, unit);
-    QFETCH(QString, unitText);
-
-    auto window = makeTestWindow();
-    auto *grid = window->findChild<QGridLayout *>(QStringLiteral("gridLayout_6"));
-    QVERIFY(grid);
-    const QString names[] = {caption, value, unit};
-    for (int column = 0; column < 3; ++column) {
-        QLayoutItem *item = grid->itemAtPosition(row, column);
-        QVERIFY(item && item->widget());
-        QCOMPARE(item->widget()->objectName(), names[column]);
-    }
-    auto *captionLabel = window->findChild<QLabel *>(caption);
-    auto *valueLabel = window->findChild<QLabel *>(value);
-    auto *unitLabel = window->findChild<QLabel *>(unit);
-    QCOMPARE(captionLabel->text(), captionText);
-    QCOMPARE(valueLabel->text(), QStringLiteral("00000"));
-    QCOMPARE(valueLabel->font().pointSize(), 16);
-    QVERIFY(valueLabel->font().bold());
-    QCOMPARE(valueLabel->alignment(), Qt::AlignCenter);
-    QCOMPARE(unitLabel->text(), unitText);
-    QCOMPARE(unitLabel->minimumWidth(), 10);
-}
-
-void TestMainWindowForm::widgetTree()
-{
-    auto window = makeTestWindow();
-    Widget *w = window.get();
-
-    // Who holds whom: object name, class, parent's object name.
-    const struct
-    {
-        const char *name, *className, *parent;
-    } tree[] = {
-        {"centralWidget", "QWidget", "Widget"},  {"splitter_2", "QSplitter", "centralWidget"},
-        {"splitter", "QSplitter", "splitter_2"}, {"widget_2", "QWidget", "splitter"},
-        {"lcd", "QFrame", "widget_2"},           {"twMath", "QTableWidget", "widget_2"},
-        {"itemToolBar", "QToolBar", "widget_2"}, {"tvItems", "QTreeView", "widget_2"},
-        {"widget", "QWidget", "splitter"},       {"tabWidget", "QTabWidget", "widget"},
-        {"tv", "QTableView", "splitter_2"},      {"menuBar", "QMenuBar", "Widget"},
-        {"mainToolBar", "QToolBar", "Widget"},   {"statusBar", "QStatusBar", "Widget"},
+    const auto row = [](const char *object, const char *property, const QString &expected) {
+        QTest::addRow("%s %s", object, property)
+            << QString::fromLatin1(object) << QByteArray(property) << expected;
     };
-    for (const auto &node : tree) {
-        auto *child = w->findChild<QWidget *>(QString::fromLatin1(node.name));
-        QVERIFY2(child, node.name);
-        QCOMPARE(child->metaObject()->className(), node.className);
-        QCOMPARE(child->parentWidget()->objectName(), QString::fromLatin1(node.parent));
-    }
 
-    auto *outer = w->findChild<QSplitter *>(QStringLiteral("splitter_2"));
-    auto *inner = w->findChild<QSplitter *>(QStringLiteral("splitter"));
-    QCOMPARE(outer->orientation(), Qt::Vertical);
-    QCOMPARE(inner->orientation(), Qt::Horizontal);
-    QCOMPARE(outer->widget(0), inner);
-    QCOMPARE(outer->widget(1)->objectName(), QStringLiteral("tv"));
-    QCOMPARE(inner->widget(0)->objectName(), QStringLiteral("widget_2"));
-    QCOMPARE(inner->widget(1)->objectName(), QStringLiteral("widget"));
+    // The trailing blank belongs to the title.
+    row("Widget", "windowTitle", "HT905+/HT906+ v1.0 ");
+    row("Widget", "size", "1000x600");
 
-    auto *left = w->findChild<QWidget *>(QStringLiteral("widget_2"));
-    QCOMPARE(left->minimumWidth(), 230);
-    QCOMPARE(left->sizePolicy().horizontalStretch(), 2);
-    QCOMPARE(w->findChild<QWidget *>(QStringLiteral("widget"))->sizePolicy().horizontalStretch(),
-             8);
+    // Who holds whom.
+    row("centralWidget", "place", "QWidget in Widget");
+    row("splitter_2", "place", "QSplitter in centralWidget");
+    row("splitter", "place", "QSplitter in splitter_2");
+    row("widget_2", "place", "QWidget in splitter");
+    row("lcd", "place", "QFrame in widget_2");
+    row("twMath", "place", "QTableWidget in widget_2");
+    row("itemToolBar", "place", "QToolBar in widget_2");
+    row("tvItems", "place", "QTreeView in widget_2");
+    row("widget", "place", "QWidget in splitter");
+    row("tabWidget", "place", "QTabWidget in widget");
+    row("tv", "place", "QTableView in splitter_2");
+    row("menuBar", "place", "QMenuBar in Widget");
+    row("mainToolBar", "place", "QToolBar in Widget");
+    row("statusBar", "place", "QStatusBar in Widget");
 
-    auto *lcd = w->findChild<QFrame *>(QStringLiteral("lcd"));
-    QCOMPARE(lcd->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(lcd->frameShadow(), QFrame::Plain);
-    QCOMPARE(lcd->minimumHeight(), 150);
-    QCOMPARE(lcd->styleSheet(), QStringLiteral("background-color: rgb(255, 255, 255);"));
-
-    auto *math = w->findChild<QTableWidget *>(QStringLiteral("twMath"));
-    QCOMPARE(math->minimumHeight(), 130);
-    QCOMPARE(math->maximumHeight(), 130);
-
-    auto *itemBar = w->findChild<QToolBar *>(QStringLiteral("itemToolBar"));
-    QCOMPARE(itemBar->windowTitle(), QStringLiteral("Item Tool"));
-    QCOMPARE(itemBar->iconSize(), QSize(16, 16));
-    QCOMPARE(itemBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    QVERIFY(itemBar->isFloatable());
-
-    auto *mainBar = w->findChild<QToolBar *>(QStringLiteral("mainToolBar"));
-    QCOMPARE(mainBar->windowTitle(), QStringLiteral("Toolbar"));
-    QCOMPARE(w->toolBarArea(mainBar), Qt::TopToolBarArea);
-    QCOMPARE(mainBar->iconSize(), QSize(16, 16));
-    QCOMPARE(mainBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-    QVERIFY(mainBar->isFloatable());
-
-    QCOMPARE(w->findChild<QTableView *>(QStringLiteral("tv"))->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(w->menuBar()->objectName(), QStringLiteral("menuBar"));
-    QCOMPARE(w->centralWidget()->objectName(), QStringLiteral("centralWidget"));
-}
-
-void TestMainWindowForm::layouts_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("owner");
-    QTest::addColumn<int>("horizontalSpacing");
-    QTest::addColumn<int>("verticalSpacing");
-    QTest::addColumn<int>("margin"); // -1: not checked
-
-    QTest::newRow("central") << "gridLayout_3"
-                             << "centralWidget" << 6 << 6 << 11;
-    QTest::newRow("left pane") << "gridLayout_2"
-                               << "widget_2" << 3 << 3 << 3;
-    QTest::newRow("read-outs") << "gridLayout_6"
-                               << "lcd" << -1 << 12 << 10;
-    QTest::newRow("chart pane") << "gridLayout"
-                                << "widget" << 3 << 3 << 3;
-}
-
-void TestMainWindowForm::layouts()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, owner);
-    QFETCH(int, horizontalSpacing);
-    QFETCH(int, verticalSpacing);
-    QFETCH(int, margin);
-
-    auto window = makeTestWindow();
-    auto *grid = window->findChild<QGridLayout *>(name);
-    QVERIFY(grid);
-    QCOMPARE(grid->parentWidget()->objectName(), owner);
-    if (horizontalSpacing >= 0)
-        QCOMPARE(grid->horizontalSpacing(), horizontalSpacing);
-    QCOMPARE(grid->verticalSpacing(), verticalSpacing);
-    QCOMPARE(grid->contentsMargins(), QMargins(margin, margin, margin, margin));
-}
-
-void TestMainWindowForm::chartTabs()
-{
-    auto window = makeTestWindow();
-    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QVERIFY(tabs);
-    QCOMPARE(tabs->count(), 4);
-    QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(tabs->styleSheet(), QStringLiteral("QTabBar::tab{min-width:100px}"));
+    // The panes above the reading table, the left one taking a fifth of the width.
+    row("splitter_2", "orientation", "Vertical");
+    row("splitter_2", "widgets", "splitter tv");
+    row("splitter", "orientation", "Horizontal");
+    row("splitter", "widgets", "widget_2 widget");
+    row("widget_2", "minimumWidth", "230");
+    row("widget_2", "horizontalStretch", "2");
+    row("widget", "horizontalStretch", "8");
 
     const struct
     {
-        const char *page, *text, *chart;
-    } pages[] = {{"temperature", "Temperature", "chartTemp"},
-                 {"tab_2", "Humidity", "chartHumi"},
-                 {"tab_3", "Dew Point", "chartDewPoint"},
-                 {"tab_4", "Wet Bulb", "chartWetBulb"}};
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(tabs->widget(i)->objectName(), QString::fromLatin1(pages[i].page));
-        QCOMPARE(tabs->tabText(i), QString::fromLatin1(pages[i].text));
-        auto *chart = tabs->widget(i)->findChild<DMMChart *>(QString::fromLatin1(pages[i].chart));
-        QVERIFY2(chart, pages[i].chart);
-        QCOMPARE(chart->frameShape(), QFrame::StyledPanel);
-        QCOMPARE(chart->frameShadow(), QFrame::Raised);
-        auto *grid = qobject_cast<QGridLayout *>(tabs->widget(i)->layout());
-        QVERIFY(grid);
-        QCOMPARE(grid->spacing(), 6);
+        const char *name, *owner;
+        int horizontalSpacing, verticalSpacing, margin; // -1: not stated
+    } layouts[] = {{"gridLayout_3", "centralWidget", 6, 6, 11},
+                   {"gridLayout_2", "widget_2", 3, 3, 3},
+                   {"gridLayout_6", "lcd", -1, 12, 10},
+                   {"gridLayout", "widget", 3, 3, 3}};
+    for (const auto &l : layouts) {
+        row(l.name, "place", QStringLiteral("QGridLayout in %1").arg(QLatin1String(l.owner)));
+        if (l.horizontalSpacing >= 0)
+            row(l.name, "horizontalSpacing", QString::number(l.horizontalSpacing));
+        row(l.name, "verticalSpacing", QString::number(l.verticalSpacing));
+        row(l.name, "margins", QString::number(l.margin));
+    }
+
+    // The read-outs: caption, value and unit in one grid row per channel.
+    row("lcd", "frameShape", "StyledPanel");
+    row("lcd", "frameShadow", "Plain");
+    row("lcd", "minimumHeight", "150");
+    row("lcd", "styleSheet", "background-color: rgb(255, 255, 255);");
+    const struct
+    {
+        const char *caption, *captionText, *value, *unit, *unitText;
+    } readOuts[] = {{"label_2", "TEMP", "lcdTemp", "lcdTempUnit", "\u2103"},
+                    {"label_3", "HUMI", "lcdHumi", "lcdHumiUnit", "%RH"},
+                    {"label_4", "DP", "lcdDewPoint", "lcdDPUnit", "\u2103"},
+                    {"label_5", "WB", "lcdWetBulb", "lcdWBUnit", "\u2103"}};
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const auto &r = readOuts[channel];
+        row(r.caption, "cell", QStringLiteral("%1,0").arg(channel));
+        row(r.caption, "text", r.captionText);
+        row(r.value, "cell", QStringLiteral("%1,1").arg(channel));
+        row(r.value, "text", "00000");
+        row(r.value, "pointSize", "16");
+        row(r.value, "bold", "true");
+        row(r.value, "alignment", "AlignCenter");
+        row(r.unit, "cell", QStringLiteral("%1,2").arg(channel));
+        row(r.unit, "text", QString::fromUtf8(r.unitText));
+        row(r.unit, "minimumWidth", "10");
+    }
+
+    row("twMath", "minimumHeight", "130");
+    row("twMath", "maximumHeight", "130");
+    row("tvItems", "headerHidden", "true");
+    row("tvItems", "editTriggers", "NoEditTriggers");
+    row("tv", "frameShape", "StyledPanel");
+
+    row("itemToolBar", "windowTitle", "Item Tool");
+    row("itemToolBar", "iconSize", "16x16");
+    row("itemToolBar", "toolButtonStyle", "ToolButtonIconOnly");
+    row("itemToolBar", "floatable", "true");
+    row("mainToolBar", "windowTitle", "Toolbar");
+    row("mainToolBar", "area", "TopToolBarArea");
+    row("mainToolBar", "iconSize", "16x16");
+    row("mainToolBar", "toolButtonStyle", "ToolButtonTextUnderIcon");
+    row("mainToolBar", "floatable", "true");
+    row("mainToolBar", "actions",
+        "actionConnect actionDisconnect | actionStart actionStop | actionItemDownload "
+        "actionSettings | actionOption actionExport actionImport | <spacer> actionClose");
+
+    // One chart per tab, in channel order.
+    row("tabWidget", "count", "4");
+    row("tabWidget", "currentIndex", "0");
+    row("tabWidget", "styleSheet", "QTabBar::tab{min-width:100px}");
+    row("tabWidget", "widgets", "temperature tab_2 tab_3 tab_4");
+    row("tabWidget", "tabTexts", "Temperature, Humidity, Dew Point, Wet Bulb");
+    const char *const pages[][2] = {{"temperature", "chartTemp"},
+                                    {"tab_2", "chartHumi"},
+                                    {"tab_3", "chartDewPoint"},
+                                    {"tab_4", "chartWetBulb"}};
+    for (const auto &page : pages) {
+        row(page[0], "layoutSpacing", "6");
+        row(page[1], "place", QStringLiteral("DMMChart in %1").arg(QLatin1String(page[0])));
+        row(page[1], "frameShape", "StyledPanel");
+        row(page[1], "frameShadow", "Raised");
     }
 }
 
-void TestMainWindowForm::mainToolBarOrder()
+void TestMainWindowForm::form()
 {
-    auto window = makeTestWindow();
-    auto *bar = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"));
-    QCOMPARE(names(bar->actions()),
-             QStringLiteral("actionConnect actionDisconnect | actionStart actionStop | "
-                            "actionItemDownload actionSettings | actionOption actionExport "
-                            "actionImport | <spacer> actionClose"));
+    QFETCH(QString, object);
+    QFETCH(QByteArray, property);
+    QFETCH(QString, expected);
+
+    const QObject *found
+        = object == window->objectName() ? window.get() : window->findChild<QObject *>(object);
+    QVERIFY2(found, qPrintable(object));
+    QCOMPARE(describe(found, property), expected);
+}
+
+void TestMainWindowForm::menusAndToolBar()
+{
+    const QList<QAction *> menus = window->menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
+    QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
+    QCOMPARE(actionNames(menus.at(0)->menu()),
+             QStringLiteral("actionConnect actionDisconnect actionStart actionStop | "
+                            "actionImport actionExport | actionClose"));
+    QCOMPARE(actionNames(menus.at(1)->menu()), QStringLiteral("actionManual"));
+
     // The spacer takes the free width so that Close sits at the far end.
+    auto *bar = child<QToolBar>(window.get(), "mainToolBar");
     QWidget *spacer = bar->widgetForAction(bar->actions().at(13));
     QVERIFY(spacer);
     QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
@@ -340,71 +370,36 @@ void TestMainWindowForm::mainToolBarOrder()
     QVERIFY(action(window.get(), "actionSyncTime")->associatedWidgets().isEmpty());
 }
 
-void TestMainWindowForm::menus()
-{
-    auto window = makeTestWindow();
-    const QList<QAction *> menus = window->menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
-    QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
-    QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
-    QCOMPARE(names(menus.at(0)->menu()->actions()),
-             QStringLiteral("actionConnect actionDisconnect actionStart actionStop | "
-                            "actionImport actionExport | actionClose"));
-    QCOMPARE(names(menus.at(1)->menu()->actions()), QStringLiteral("actionManual"));
-}
-
-void TestMainWindowForm::windowTitleAndSize()
-{
-    auto window = makeTestWindow();
-    // The trailing blank belongs to the title.
-    QCOMPARE(window->windowTitle(), QStringLiteral("HT905+/HT906+ v1.0 "));
-    QCOMPARE(window->size(), QSize(1000, 600));
-}
-
 void TestMainWindowForm::startupTree()
 {
-    auto window = makeTestWindow();
     TvItemModel *model = window->itemModel();
-    auto *tree = window->findChild<QTreeView *>(QStringLiteral("tvItems"));
+    QTreeView *tree = itemTree(window.get());
     QCOMPARE(tree->model(), model);
-    QVERIFY(tree->isHeaderHidden());
-    QCOMPARE(tree->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     QCOMPARE(model->rowCount(), 2);
-    const QModelIndex store = model->index(0, 0);
-    const QModelIndex live = model->index(1, 0);
+    const QModelIndex store = storeRow(window.get());
+    const QModelIndex live = liveRow(window.get());
     QCOMPARE(store.data().toString(), QStringLiteral("Store Data"));
     QCOMPARE(live.data().toString(), QStringLiteral("Live Data"));
     QCOMPARE(window->liveRoot()->index(), live);
     QCOMPARE(model->rowCount(store), 0);
-    QCOMPARE(model->rowCount(live), 1);
-    const QModelIndex measure1 = model->index(0, 0, live);
-    QCOMPARE(measure1.data().toString(), QStringLiteral("Measure1"));
+    QCOMPARE(liveNames(window.get()), QStringList {"Measure1*"});
     QVERIFY(tree->isExpanded(live));
 
     // Measure1 is active, current, and drawn as the active row.
+    const QModelIndex measure1 = liveItemRow(window.get(), 0);
     QVERIFY(window->activeItem());
     QCOMPARE(window->activeItem(), TvItemModel::itemDataOf(measure1));
     QCOMPARE(window->activeItem()->getType(), ItemData::Measure);
     QCOMPARE(tree->currentIndex(), measure1);
-    QVERIFY(measure1.data(TvItemModel::ActiveRole).toBool());
     QVERIFY(!store.data(TvItemModel::ActiveRole).toBool());
     QVERIFY(!live.data(TvItemModel::ActiveRole).toBool());
     QCOMPARE(measure1.data(Qt::ForegroundRole).value<QColor>(), QColor(QStringLiteral("#d57d00")));
     QVERIFY(measure1.data(Qt::FontRole).value<QFont>().bold());
     QVERIFY(!store.data(Qt::FontRole).value<QFont>().bold());
-
-    // The item tool bar follows the current row.
-    auto *itemBar = window->findChild<QToolBar *>(QStringLiteral("itemToolBar"));
-    QCOMPARE(names(itemBar->actions()),
+    QCOMPARE(actionNames(child<QToolBar>(window.get(), "itemToolBar")),
              QStringLiteral("actionItemSetToActive actionItemRename actionItemNew "
                             "actionItemDelete"));
-    tree->setCurrentIndex(store);
-    QCOMPARE(names(itemBar->actions()), QStringLiteral("actionItemSetToActive actionItemDownload"));
-    tree->setCurrentIndex(live);
-    QCOMPARE(names(itemBar->actions()), QStringLiteral("actionItemNew"));
-    // Selecting a row does not change the active item.
-    QCOMPARE(window->activeItem(), TvItemModel::itemDataOf(measure1));
 }
 
 QTEST_MAIN(TestMainWindowForm)

@@ -1,4 +1,5 @@
 #include "modalwatcher.h"
+#include "timerspy.h"
 #include "windowfixture.h"
 
 #include "dmmdata.h"
@@ -11,7 +12,6 @@
 #include <QSet>
 #include <QTableView>
 #include <QTest>
-#include <QTimerEvent>
 #include <QTreeView>
 
 namespace {
@@ -25,22 +25,6 @@ QString linkStates(const Widget *w)
         result += action(w, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
     return result;
 }
-
-// Every timer id that ticks on the window.
-class TimerSpy : public QObject
-{
-public:
-    explicit TimerSpy(QObject *target) { target->installEventFilter(this); }
-    QList<int> ids;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Timer)
-            ids << static_cast<QTimerEvent *>(event)->timerId();
-        return false;
-    }
-};
 
 // Catches the readings the meter emits, whatever thread emits them, and counts those the
 // window has disposed of. Made before the window, so that it sees each reading first.
@@ -81,8 +65,6 @@ private slots:
     void linkStateTable_data();
     void linkStateTable();
     void openRefused();
-    void closedWhileRunning();
-    void messageIsIgnored();
     void samplingTimer_data();
     void samplingTimer();
     void contextMenus_data();
@@ -156,8 +138,12 @@ void TestMainWindowShell::linkStateTable_data()
     QTest::newRow("closed on request")
         << true << QStringList {"connect", "disconnect"} << "1000000";
     QTest::newRow("link lost") << true << QStringList {"connect", "drop"} << "1000000";
+    QTest::newRow("link lost while measuring")
+        << true << QStringList {"connect", "start", "drop"} << "1000000";
     QTest::newRow("closed then opened again")
         << true << QStringList {"connect", "disconnect", "connect"} << "0110111";
+    // A message of the meter is neither shown nor changes anything.
+    QTest::newRow("message") << true << QStringList {"connect", "message"} << "0110111";
 }
 
 void TestMainWindowShell::linkStateTable()
@@ -181,9 +167,17 @@ void TestMainWindowShell::linkStateTable()
             action(window.get(), "actionDisconnect")->trigger();
         } else if (step == QLatin1String("drop")) {
             meter->dropLink();
+        } else if (step == QLatin1String("start")) {
+            action(window.get(), "actionStart")->trigger();
+            QVERIFY(window->isRunning());
+        } else if (step == QLatin1String("message")) {
+            meter->emitMessage(QStringLiteral("low battery"));
+            QTest::qWait(20);
         } else if (step == QLatin1String("activate store")) {
-            window->itemSetToActive(window->itemModel()->index(0, 0));
+            window->itemSetToActive(storeRow(window.get()));
             QCOMPARE(window->activeItem()->getType(), ItemData::Store);
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }
     }
     QCOMPARE(linkStates(window.get()), states);
@@ -220,39 +214,6 @@ void TestMainWindowShell::openRefused()
     QVERIFY(modals.verify());
 }
 
-void TestMainWindowShell::closedWhileRunning()
-{
-    auto window = makeTestWindow();
-    MeterOptions options = window->options();
-    options.SampleRate = 100;
-    window->setOptions(options);
-    QVERIFY(connectMeter(window.get()));
-    action(window.get(), "actionStart")->trigger();
-    QVERIFY(window->isRunning());
-    QVERIFY(window->samplingTimerId() != 0);
-
-    TimerSpy spy(window.get());
-    meter->dropLink();
-    QVERIFY(!window->isRunning());
-    QVERIFY(!action(window.get(), "actionStart")->isEnabled());
-    QVERIFY(!action(window.get(), "actionStop")->isEnabled());
-    // The sampling timer is gone: no tick within two periods.
-    QTest::qWait(2 * window->options().SampleRate + 100);
-    QVERIFY2(spy.ids.isEmpty(), "the sampling timer still ticks after the link closed");
-}
-
-void TestMainWindowShell::messageIsIgnored()
-{
-    ModalWatcher modals;
-    auto window = makeTestWindow();
-    QVERIFY(connectMeter(window.get()));
-    const QString before = linkStates(window.get());
-    meter->emitMessage(QStringLiteral("low battery"));
-    QTest::qWait(20);
-    QCOMPARE(linkStates(window.get()), before);
-    QVERIFY(modals.verify());
-}
-
 void TestMainWindowShell::samplingTimer_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -265,6 +226,7 @@ void TestMainWindowShell::samplingTimer_data()
     QTest::newRow("reconnected") << QStringList {"connect", "disconnect", "connect"} << true;
     QTest::newRow("closed") << QStringList {"connect", "disconnect"} << false;
     QTest::newRow("closed twice") << QStringList {"connect", "disconnect", "closed"} << false;
+    QTest::newRow("link lost while measuring") << QStringList {"connect", "start", "drop"} << false;
 }
 
 void TestMainWindowShell::samplingTimer()
@@ -273,9 +235,7 @@ void TestMainWindowShell::samplingTimer()
     QFETCH(bool, running);
 
     auto window = makeTestWindow();
-    MeterOptions options = window->options();
-    options.SampleRate = 100; // short, so that a few periods pass quickly
-    window->setOptions(options);
+    setSampling(window.get(), 100); // short, so that a few periods pass quickly
     for (const QString &step : steps) {
         if (step == QLatin1String("connect"))
             QVERIFY(connectMeter(window.get()));
@@ -285,13 +245,17 @@ void TestMainWindowShell::samplingTimer()
             action(window.get(), "actionDisconnect")->trigger();
         else if (step == QLatin1String("closed"))
             meter->emitClosed();
+        else if (step == QLatin1String("start"))
+            action(window.get(), "actionStart")->trigger();
+        else if (step == QLatin1String("drop"))
+            meter->dropLink();
     }
     QVERIFY(!window->isSampleDue() || !running);
 
     TimerSpy spy(window.get());
     const int period = window->options().SampleRate;
     QTest::qWait(5 * period + period / 2);
-    const QSet<int> ticking(spy.ids.cbegin(), spy.ids.cend());
+    const QSet<int> ticking = spy.distinct();
     if (running) {
         QVERIFY(window->samplingTimerId() != 0);
         QCOMPARE(ticking, QSet<int> {window->samplingTimerId()});
@@ -311,14 +275,14 @@ void TestMainWindowShell::contextMenus_data()
     QTest::addColumn<QString>("menu"); // empty: no menu
 
     QTest::newRow("measurement item")
-        << "measure" << false
+        << "Measure1" << false
         << "actionItemSetToActive,actionItemRename,actionItemNew,actionItemDelete";
     QTest::newRow("Store Data, disconnected")
-        << "store" << false << "actionItemSetToActive,actionItemDownload(off)";
+        << "Store Data" << false << "actionItemSetToActive,actionItemDownload(off)";
     QTest::newRow("Store Data, connected")
-        << "store" << true << "actionItemSetToActive,actionItemDownload";
-    QTest::newRow("Live Data") << "live" << false << "actionItemNew";
-    QTest::newRow("no current row") << "none" << false << "";
+        << "Store Data" << true << "actionItemSetToActive,actionItemDownload";
+    QTest::newRow("Live Data") << "Live Data" << false << "actionItemNew";
+    QTest::newRow("no current row") << "" << false << "";
     QTest::newRow("reading table") << "table" << false << "";
 }
 
@@ -331,20 +295,12 @@ void TestMainWindowShell::contextMenus()
     auto window = makeTestWindow({}, true);
     if (connected)
         QVERIFY(connectMeter(window.get()));
-    auto *tree = window->findChild<QTreeView *>(QStringLiteral("tvItems"));
-    const QModelIndex live = window->itemModel()->index(1, 0);
-    if (row == QLatin1String("measure"))
-        tree->setCurrentIndex(window->itemModel()->index(0, 0, live));
-    else if (row == QLatin1String("store"))
-        tree->setCurrentIndex(window->itemModel()->index(0, 0));
-    else if (row == QLatin1String("live"))
-        tree->setCurrentIndex(live);
-    else if (row == QLatin1String("none"))
-        tree->setCurrentIndex(QModelIndex());
+    QTreeView *tree = itemTree(window.get());
+    const bool table = row == QLatin1String("table");
+    if (!table)
+        tree->setCurrentIndex(treeRow(window.get(), row));
 
-    QWidget *target = row == QLatin1String("table")
-        ? window->findChild<QTableView *>(QStringLiteral("tv"))->viewport()
-        : tree->viewport();
+    QWidget *target = table ? child<QTableView>(window.get(), "tv")->viewport() : tree->viewport();
     ModalWatcher modals;
     if (!menu.isEmpty())
         modals.expectMenu();

@@ -1,5 +1,6 @@
 #include "modalwatcher.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMenu>
@@ -18,6 +19,7 @@ private slots:
     void messageBoxButtons();
     void inputDialog_data();
     void inputDialog();
+    void fileDialog_data();
     void fileDialog();
     void boxesInOrder();
     void unexpectedBoxIsDismissedAndReported();
@@ -80,20 +82,38 @@ void TestModalWatcher::inputDialog()
         QCOMPARE(text, QStringLiteral("  Kitchen "));
     QCOMPARE(modals.last().className, QStringLiteral("QInputDialog"));
     QCOMPARE(modals.last().text, QStringLiteral("Name:"));
+    QCOMPARE(modals.last().value, QStringLiteral("Measure2"));
+}
+
+void TestModalWatcher::fileDialog_data()
+{
+    QTest::addColumn<QString>("typed"); // into the name box, in the temporary folder
+    QTest::addColumn<QString>("chosen"); // in the temporary folder
+
+    QTest::newRow("full path") << QString() << "readings.xls";
+    QTest::newRow("typed name") << "readings.xls"
+                                << "readings.xls";
+    QTest::newRow("typed through a missing folder") << "missing/readings.xls"
+                                                    << "missing/readings.xls";
 }
 
 void TestModalWatcher::fileDialog()
 {
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("readings.xls"));
+    const QString path = dir.filePath(chosen);
     QWidget parent;
     ModalWatcher modals;
-    modals.expectFile(path);
-    const QString chosen = QFileDialog::getSaveFileName(&parent, QStringLiteral("Save"), dir.path(),
-                                                        QStringLiteral("*.xls"));
+    if (typed.isEmpty())
+        modals.expectFile(path);
+    else
+        modals.expectTypedFile(dir.path(), typed);
+    const QString answer = QFileDialog::getSaveFileName(&parent, QStringLiteral("Save"),
+                                                        QDir::homePath(), QStringLiteral("*.xls"));
     QVERIFY(modals.verify());
-    QCOMPARE(chosen, path);
+    QCOMPARE(answer, path);
     QCOMPARE(modals.last().className, QStringLiteral("QFileDialog"));
 
     modals.expectFileCancel();
