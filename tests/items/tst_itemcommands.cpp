@@ -8,7 +8,6 @@
 #include "tvitemmodel.h"
 
 #include <QAction>
-#include <QInputDialog>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
