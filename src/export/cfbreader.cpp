@@ -10,7 +10,6 @@ namespace {
 
 constexpr quint32 maxRegularSector = 0xFFFFFFFAu;
 constexpr quint32 endOfChain = 0xFFFFFFFEu;
-constexpr quint32 freeSector = 0xFFFFFFFFu;
 constexpr quint32 noStream = 0xFFFFFFFFu;
 constexpr int headerSize = 512;
 constexpr int headerFatSlots = 109;
