@@ -17,6 +17,8 @@ constexpr int directoryEntrySize = 128;
 constexpr quint8 storageObject = 1;
 constexpr quint8 streamObject = 2;
 constexpr quint8 rootObject = 5;
+// Workbooks have a handful of directory entries; a directory beyond this is no workbook's.
+constexpr int maxDirectoryEntries = 1 << 16;
 
 quint16 u16(const char *p)
 {
@@ -144,8 +146,10 @@ bool CfbReader::open(const QByteArray &file)
     }
     if (quint32(fatList.size()) != fatSectors)
         return fail(QStringLiteral("DIFAT shorter than the allocation table"));
+    // Entries past the file's last sector could only name sectors that do not exist: they
+    // are not kept, so that the table never outgrows a small part of the file.
     seen.fill(false);
-    m_fat.reserve(int(fatSectors) * perSector);
+    m_fat.reserve(int(std::min<qint64>(qint64(fatSectors) * perSector, m_sectors)));
     for (quint32 sector : qAsConst(fatList)) {
         if (sector >= m_sectors || seen.testBit(int(sector)))
             return fail(QStringLiteral("bad allocation table sector"));
@@ -153,7 +157,7 @@ bool CfbReader::open(const QByteArray &file)
         const qint64 at = sectorOffset(sector);
         if (at + m_sectorSize > file.size())
             return fail(QStringLiteral("allocation table beyond the file"));
-        for (int i = 0; i < perSector; ++i)
+        for (int i = 0; i < perSector && quint32(m_fat.size()) < m_sectors; ++i)
             m_fat.append(u32(h + at + 4 * i));
     }
 
@@ -174,12 +178,13 @@ bool CfbReader::open(const QByteArray &file)
     QVector<quint32> miniFatChain;
     if (miniFatSectors > 0 && !walk(m_fat, m_sectors, u32(h + 60), miniFatSectors, &miniFatChain))
         return fail(QStringLiteral("broken mini table chain"));
-    m_miniFat.reserve(miniFatChain.size() * perSector);
+    const qint64 miniSectors = m_miniStreamSize / miniSectorSize;
+    m_miniFat.reserve(int(std::min<qint64>(qint64(miniFatChain.size()) * perSector, miniSectors)));
     for (quint32 sector : qAsConst(miniFatChain)) {
         const qint64 at = sectorOffset(sector);
         if (at + m_sectorSize > file.size())
             return fail(QStringLiteral("mini table beyond the file"));
-        for (int i = 0; i < perSector; ++i)
+        for (int i = 0; i < perSector && m_miniFat.size() < miniSectors; ++i)
             m_miniFat.append(u32(h + at + 4 * i));
     }
     return true;
@@ -192,6 +197,8 @@ bool CfbReader::readDirectory(quint32 start)
         return fail(QStringLiteral("broken directory chain"));
     const char *base = m_file.constData();
     const int perSector = m_sectorSize / directoryEntrySize;
+    if (qint64(chain.size()) * perSector > maxDirectoryEntries)
+        return fail(QStringLiteral("directory too large"));
     m_entries.reserve(chain.size() * perSector);
     for (quint32 sector : qAsConst(chain)) {
         const qint64 at = sectorOffset(sector);

@@ -11,9 +11,11 @@
 
 namespace {
 
-// Larger .xls files are refused: BIFF8 workbooks of this size do not occur, and the file is
-// held in memory while it is read (mapped, where it is a file).
-constexpr qint64 maxXlsBytes = qint64(1) << 30;
+// Larger .xls files are refused. A sheet of readings at the format's last row takes under
+// 8 MB; and as texts read from the file may take twice their bytes once decoded, the bound
+// keeps what any file can make the reader hold well under a gigabyte. The file itself is
+// mapped, where it is a file, rather than copied.
+constexpr qint64 maxXlsBytes = qint64(256) << 20;
 
 // Gathers the rows for the overloads without a visitor.
 class RowGatherer : public WorkbookReader::RowVisitor
