@@ -167,6 +167,8 @@ bool CfbReader::open(const QByteArray &file)
     // The mini stream lives in the root entry's chain, the mini table in its own.
     const Entry &root = m_entries.first();
     m_miniStreamSize = root.size;
+    if (m_miniStreamSize > file.size())
+        return fail(QStringLiteral("mini stream larger than the file"));
     if (m_miniStreamSize > 0) {
         const qint64 wanted = (m_miniStreamSize + m_sectorSize - 1) / m_sectorSize;
         if (wanted > m_sectors || !walk(m_fat, m_sectors, root.start, wanted, &m_miniStreamChain))

@@ -5,8 +5,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -16,10 +18,10 @@ const QStringList temperatureSigns
     = {QStringLiteral("℃"), QStringLiteral("℉"), QStringLiteral("°C"), QStringLiteral("°F")};
 const QStringList humiditySigns = {humiditySign};
 
+// unit: one of the signs above, as readValue() found it.
 bool isFahrenheit(const QString &unit)
 {
-    return unit == temperatureSigns.at(1)
-        || unit.compare(temperatureSigns.at(3), Qt::CaseInsensitive) == 0;
+    return unit == temperatureSigns.at(1) || unit == temperatureSigns.at(3);
 }
 
 bool isEmptyRow(const QVariant *cells, int count)
