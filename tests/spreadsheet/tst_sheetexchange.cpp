@@ -403,6 +403,9 @@ void TestSheetExchange::importFixtures_data()
     QTest::newRow("xlwt date cells")
         << fixture(QStringLiteral("xlwt_celsius.xls")) << 3 << 0 << 2 << 3 << at(14, 7, 11)
         << QVector<double> {-3.5, 99.9, -10.0, -4.2};
+    QTest::newRow("version 4 compound file, 4096-byte sectors")
+        << fixture(QStringLiteral("v4_celsius.xls")) << 3 << 0 << 2 << 3 << at(14, 7, 11)
+        << QVector<double> {-3.5, 99.9, -10.0, -4.2};
     QTest::newRow("xlwt fahrenheit, time text to the minute")
         << fixture(QStringLiteral("xlwt_fahrenheit.xls")) << 3 << 0 << 0 << 57 << at(14, 7, 0)
         << QVector<double> {25.0, 45.0, c(54.5), c(64.6)};
@@ -696,9 +699,9 @@ void TestSheetExchange::importErrors_data()
     for (const char *name :
          {"bad_truncated.xls", "bad_fat_cycle.xls", "bad_directory_cycle.xls",
           "bad_difat_cycle.xls", "bad_huge_stream.xls", "bad_huge_fat_count.xls",
-          "bad_sheet_offset.xls", "bad_truncated.xlsx", "bomb_declared.xlsx",
-          "bomb_understated.xlsx", "bomb_shared_strings.xlsx", "bad_giant_value.xlsx",
-          "bad_deep_nesting.xlsx", "bad_rows_backwards.xlsx"}) {
+          "bad_sheet_offset.xls", "bad_v4_root_size.xls", "bad_truncated.xlsx",
+          "bomb_declared.xlsx", "bomb_understated.xlsx", "bomb_shared_strings.xlsx",
+          "bad_giant_value.xlsx", "bad_deep_nesting.xlsx", "bad_rows_backwards.xlsx"}) {
         QTest::newRow(name) << fixture(QString::fromLatin1(name)) << WorkbookReader::NotAWorkbook;
     }
 }
