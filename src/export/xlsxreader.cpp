@@ -219,7 +219,12 @@ QString partOfType(const QHash<QString, Relationship> &relationships, const QStr
 class RichText
 {
 public:
-    void start() { m_text.clear(), m_inT = false, m_phonetic = 0; }
+    void start()
+    {
+        m_text.clear();
+        m_inT = false;
+        m_phonetic = 0;
+    }
     // False when the text grows beyond any cell's.
     bool token(const QXmlStreamReader &xml)
     {
