@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                     int(size));
+    const QByteArray bytes
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     Visitor visitor;
     XlsReader::read(bytes, &visitor, WorkbookReader::defaultColumns);
     return 0;
