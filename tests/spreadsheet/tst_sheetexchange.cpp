@@ -1,5 +1,6 @@
 // The workbook exchange: what our files hold as other readers see them, what our import
 // makes of our files and of files other programs wrote, and the rows it must not accept.
+#include "cfbwriter.h"
 #include "foreignreader.h"
 #include "readingtable.h"
 #include "sheetexport.h"
@@ -15,6 +16,7 @@
 #include <QJsonObject>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
@@ -79,6 +81,54 @@ private:
     QByteArray m_old;
 };
 
+// BIFF8 records by hand, for what our writer never writes.
+class Biff
+{
+public:
+    Biff &record(quint16 id, const QByteArray &data)
+    {
+        m_bytes += le16(id) + le16(quint16(data.size())) + data;
+        return *this;
+    }
+    QByteArray &bytes() { return m_bytes; }
+
+    static QByteArray le16(quint16 v)
+    {
+        char b[2];
+        qToLittleEndian(v, b);
+        return QByteArray(b, 2);
+    }
+    static QByteArray le32(quint32 v)
+    {
+        char b[4];
+        qToLittleEndian(v, b);
+        return QByteArray(b, 4);
+    }
+    static QByteArray f64(double v)
+    {
+        quint64 bits;
+        memcpy(&bits, &v, sizeof bits);
+        char b[8];
+        qToLittleEndian(bits, b);
+        return QByteArray(b, 8);
+    }
+    static QByteArray utf16(const QString &text)
+    {
+        QByteArray out;
+        for (QChar c : text)
+            out += le16(c.unicode());
+        return out;
+    }
+    // Row, column and cell style of a cell record.
+    static QByteArray cell(int row, int column, int style = 0)
+    {
+        return le16(quint16(row)) + le16(quint16(column)) + le16(quint16(style));
+    }
+
+private:
+    QByteArray m_bytes;
+};
+
 void compareReading(const ImportedReading &got, int storeIndex, const QDateTime &time,
                     const QVector<double> &values)
 {
@@ -123,6 +173,7 @@ private slots:
     void timesInDaylightSavingGaps();
     void usedRangeFirstColumn_data();
     void usedRangeFirstColumn();
+    void biffRecords();
     void importErrors_data();
     void importErrors();
     void convertRow_data();
@@ -678,6 +729,96 @@ void TestSheetExchange::usedRangeFirstColumn()
     QCOMPARE(result.rowsSeen, 3);
     QCOMPARE(result.skippedRows, 3);
     QVERIFY(result.noRowReadable());
+}
+
+// Every kind of cell record, strings that run on into CONTINUE records and switch between one
+// and two bytes a character there, formulas with and without saved results, the 1904 date
+// system: a workbook made record by record.
+void TestSheetExchange::biffRecords()
+{
+    using B = Biff;
+    const QByteArray formulaTail = B::le16(0) + B::le32(0) + B::le16(0); // flags, chain, no tokens
+    const auto special = [](int type, int value) {
+        return QByteArray(1, char(type)) + QByteArray(1, 0) + QByteArray(1, char(value))
+            + QByteArray(3, 0) + QByteArray("\xFF\xFF", 2);
+    };
+
+    Biff sheet;
+    sheet.record(0x0809, B::le16(0x0600) + B::le16(0x0010) + QByteArray(12, 0));
+    // Row 0: shared strings, LABEL, NUMBER, RK (integer; hundredths), BOOLERR.
+    sheet.record(0x00FD, B::cell(0, 0) + B::le32(0));
+    sheet.record(0x0204,
+                 B::cell(0, 1) + B::le16(7) + QByteArray(1, 1)
+                     + B::utf16(QStringLiteral("label ℃")));
+    sheet.record(0x0203, B::cell(0, 2) + B::f64(2.5));
+    sheet.record(0x027E, B::cell(0, 3) + B::le32((7u << 2) | 2));
+    sheet.record(0x027E, B::cell(0, 4) + B::le32((1234u << 2) | 3));
+    sheet.record(0x0205, B::cell(0, 5) + QByteArray(1, 1) + QByteArray(1, 0));
+    // Row 1: MULRK over three columns, an error, a blank, a date in the 1904 system.
+    sheet.record(0x00BD,
+                 B::le16(1) + B::le16(0) + B::le16(0) + B::le32((1u << 2) | 2) + B::le16(0)
+                     + B::le32((2u << 2) | 2) + B::le16(0) + B::le32((3u << 2) | 2) + B::le16(2));
+    sheet.record(0x0205, B::cell(1, 3) + QByteArray(1, 7) + QByteArray(1, 1));
+    sheet.record(0x0201, B::cell(1, 4));
+    sheet.record(0x0203, B::cell(1, 5, 1) + B::f64(45356.58829861111 - 1462.0));
+    // Row 2: formulas with a number, a text (in a STRING record that runs on and switches to
+    // two bytes a character), a boolean, an error, the empty-result marker, and a text
+    // result whose STRING record never comes.
+    sheet.record(0x0006, B::cell(2, 0) + B::f64(42.0) + formulaTail);
+    sheet.record(0x0006, B::cell(2, 1) + special(0, 0) + formulaTail);
+    sheet.record(0x0207, B::le16(8) + QByteArray(1, 0) + QByteArray("mixed "));
+    sheet.record(0x003C, QByteArray(1, 1) + B::utf16(QStringLiteral("温度")));
+    sheet.record(0x0006, B::cell(2, 2) + special(1, 1) + formulaTail);
+    sheet.record(0x0006, B::cell(2, 3) + special(2, 0x2A) + formulaTail);
+    sheet.record(0x0006, B::cell(2, 4) + special(3, 0) + formulaTail);
+    sheet.record(0x0006, B::cell(2, 5) + special(0, 0) + formulaTail);
+    sheet.record(0x000A, QByteArray());
+
+    Biff globals;
+    globals.record(0x0809, B::le16(0x0600) + B::le16(0x0005) + QByteArray(12, 0));
+    globals.record(0x0022, B::le16(1));
+    globals.record(
+        0x041E, B::le16(164) + B::le16(19) + QByteArray(1, 0) + QByteArray("yyyy-mm-dd hh:mm:ss"));
+    globals.record(0x00E0, B::le16(0) + B::le16(0) + QByteArray(16, 0));
+    globals.record(0x00E0, B::le16(0) + B::le16(164) + QByteArray(16, 0));
+    const int sheetOffsetAt = globals.bytes().size() + 4;
+    globals.record(0x0085,
+                   B::le32(0) + QByteArray(2, 0) + QByteArray(1, 6) + QByteArray(1, 0)
+                       + QByteArray("Sheet1"));
+    // String 0 starts with one byte a character and goes on with two after the break; string
+    // 1 has a formatting run and phonetic data, the latter broken by a record boundary where
+    // no flag byte is repeated.
+    globals.record(0x00FC, B::le32(2) + B::le32(2) + B::le16(5) + QByteArray(1, 0) + "abc");
+    globals.record(0x003C,
+                   QByteArray(1, 1) + B::utf16(QStringLiteral("温度")) + B::le16(3)
+                       + QByteArray(1, 0x0C) + B::le16(1) + B::le32(6) + "xyz" + QByteArray(4, 0)
+                       + QByteArray(2, 0));
+    globals.record(0x003C, QByteArray(4, 0));
+    globals.record(0x000A, QByteArray());
+
+    QByteArray stream = globals.bytes();
+    qToLittleEndian(quint32(stream.size()), stream.data() + sheetOffsetAt);
+    stream += sheet.bytes();
+    CfbWriter container;
+    QVERIFY(container.addStream(QStringLiteral("Workbook"), stream));
+    const QString file = m_dir.filePath(QStringLiteral("records.xls"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(container.write(&out));
+    }
+
+    const WorkbookReader::Sheet read = WorkbookReader::readFirstSheet(file);
+    QCOMPARE(read.error, WorkbookReader::NoError);
+    QCOMPARE(read.formulasWithoutResult, 2);
+    QCOMPARE(read.rows.size(), 3);
+    QCOMPARE(read.rows.at(0),
+             (QVariantList {QStringLiteral("abc温度"), QStringLiteral("label ℃"), 2.5, 7.0, 12.34,
+                            true}));
+    QCOMPARE(
+        read.rows.at(1),
+        (QVariantList {1.0, 2.0, 3.0, QVariant(), QVariant(), wallClock(2024, 3, 5, 14, 7, 9)}));
+    QCOMPARE(read.rows.at(2), (QVariantList {42.0, QStringLiteral("mixed 温度"), true}));
 }
 
 void TestSheetExchange::importErrors_data()
