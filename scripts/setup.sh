@@ -8,7 +8,7 @@ build_packages=(
     build-essential cmake pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
-    libxlsxwriter-dev libfreexl-dev libminizip-dev zlib1g-dev
+    libxlsxwriter-dev libminizip-dev zlib1g-dev
     fonts-noto-cjk
 )
 test_packages=(

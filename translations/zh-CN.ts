@@ -383,6 +383,12 @@
             <numerusform>工作簿中有 %n 行无法读取为读数，已跳过。</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n formula cell(s) of the workbook had no saved result and were read as empty. Open the workbook in a spreadsheet program and save it there to have them calculated.</source>
+        <translation>
+            <numerusform>工作簿中有 %n 个公式单元格没有保存计算结果，已按空白读取。请在电子表格程序中打开并保存该工作簿，以计算这些公式。</numerusform>
+        </translation>
+    </message>
     <message>
         <source>Parameters saved successfully.</source>
         <translation>参数保存成功。</translation>
