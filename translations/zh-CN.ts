@@ -491,6 +491,10 @@
         <source>The data is imported successfully.</source>
         <translation>数据导入成功。</translation>
     </message>
+    <message>
+        <source>Excel Files(*.xls *.xlsx)</source>
+        <translation>Excel 文件(*.xls *.xlsx)</translation>
+    </message>
 </context>
 <context>
     <name>dlgExport</name>

@@ -287,3 +287,10 @@ QString SheetImport::formulasWithoutResultMessage(int formulas)
         "the workbook in a spreadsheet program and save it there to have them calculated.",
         nullptr, formulas);
 }
+
+QString SheetImport::unreadRowsMessage(const Result &result)
+{
+    return result.formulasWithoutResult > 0
+        ? formulasWithoutResultMessage(result.formulasWithoutResult)
+        : skippedRowsMessage(result.skippedRows);
+}

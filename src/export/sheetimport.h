@@ -68,6 +68,9 @@ public:
     static QString failureMessage(); // the workbook could not be read
     static QString skippedRowsMessage(int skippedRows);
     static QString formulasWithoutResultMessage(int formulas);
+    // Why rows were not imported: formulas without a saved result when there were any (they
+    // are the likely reason), else the count of skipped rows.
+    static QString unreadRowsMessage(const Result &result);
 };
 
 #endif // SHEETIMPORT_H

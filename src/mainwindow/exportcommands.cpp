@@ -205,9 +205,12 @@ void Widget::on_actionImport_triggered()
 
 void Widget::importFromExcel()
 {
-    const QString fileName
-        = QFileDialog::getOpenFileName(this, tr("Import the datas from a excel file."), QString(),
-                                       QStringLiteral("Excel File(*.xls);;Excel Workbook(*.xlsx)"));
+    // The first filter shows every file the import reads, so that a workbook of either format
+    // is seen without changing the filter.
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Import the datas from a excel file."), QString(),
+        tr("Excel Files(*.xls *.xlsx)")
+            + QStringLiteral(";;Excel File(*.xls);;Excel Workbook(*.xlsx)"));
     if (fileName.isEmpty())
         return;
 
@@ -219,6 +222,14 @@ void Widget::importFromExcel()
     }
     if (sheet.error != WorkbookReader::NoError) {
         QMessageBox::warning(this, QString(), SheetImport::failureMessage(), QMessageBox::Ok);
+        return;
+    }
+    // Rows were there and none could be read: a failure, and no empty item for it.
+    if (sheet.noRowReadable()) {
+        QMessageBox::warning(this, QString(),
+                             SheetImport::failureMessage() + QLatin1Char('\n')
+                                 + SheetImport::unreadRowsMessage(sheet),
+                             QMessageBox::Ok);
         return;
     }
 
@@ -248,7 +259,7 @@ void Widget::importFromExcel()
 
     QMessageBox::information(this, QString(), tr("The data is imported successfully."),
                              QMessageBox::Ok);
-    if (sheet.skippedRows > 0)
-        QMessageBox::warning(this, QString(), SheetImport::skippedRowsMessage(sheet.skippedRows),
+    if (sheet.skippedRows > 0 || sheet.formulasWithoutResult > 0)
+        QMessageBox::warning(this, QString(), SheetImport::unreadRowsMessage(sheet),
                              QMessageBox::Ok);
 }

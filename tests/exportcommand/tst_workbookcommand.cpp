@@ -98,9 +98,11 @@ private slots:
     void headerOnly();
     void cancelled_data();
     void cancelled();
-    void notAWorkbook_data();
-    void notAWorkbook();
-    void skippedRowsAreTold();
+    void importRefused_data();
+    void importRefused();
+    void unreadRowsAreTold_data();
+    void unreadRowsAreTold();
+    void importFilters();
     void tooManyRowsForXls();
 };
 
@@ -297,17 +299,27 @@ void TestWorkbookCommand::cancelled()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestWorkbookCommand::notAWorkbook_data()
+void TestWorkbookCommand::importRefused_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::newRow("text named .xls") << fixture(QStringLiteral("not_a_workbook.xls"));
-    QTest::newRow("zip without a workbook") << fixture(QStringLiteral("zip_without_workbook.xlsx"));
-    QTest::newRow("workbook without a sheet") << fixture(QStringLiteral("hand_no_sheet.xlsx"));
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("text named .xls")
+        << fixture(QStringLiteral("not_a_workbook.xls")) << importFailedText;
+    QTest::newRow("zip without a workbook")
+        << fixture(QStringLiteral("zip_without_workbook.xlsx")) << importFailedText;
+    QTest::newRow("workbook without a sheet")
+        << fixture(QStringLiteral("hand_no_sheet.xlsx")) << importFailedText;
+    // Rows were there, but not one could be read: no empty item, and the count is told.
+    QTest::newRow("every row unreadable")
+        << fixture(QStringLiteral("xlwt_all_rows_bad.xls"))
+        << importFailedText + '\n' + SheetImport::skippedRowsMessage(3);
 }
 
-void TestWorkbookCommand::notAWorkbook()
+void TestWorkbookCommand::importRefused()
 {
     QFETCH(QString, file);
+    QFETCH(QString, told);
     auto window = makeTestWindow();
     fillActiveItem(window.get(), 5);
     const ItemData *active = window->activeItem();
@@ -319,7 +331,7 @@ void TestWorkbookCommand::notAWorkbook()
     action(window.get(), "actionImport")->trigger();
     QVERIFY(modals.verify());
 
-    QCOMPARE(modals.last().text, importFailedText);
+    QCOMPARE(modals.last().text, told);
     QCOMPARE(modals.last().icon, QMessageBox::Warning);
     // No item, and the window as it was.
     QCOMPARE(liveNames(window.get()), names);
@@ -329,14 +341,46 @@ void TestWorkbookCommand::notAWorkbook()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestWorkbookCommand::skippedRowsAreTold()
+void TestWorkbookCommand::unreadRowsAreTold_data()
 {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("some rows unreadable")
+        << fixture(QStringLiteral("xlwt_edge.xls")) << 2 << SheetImport::skippedRowsMessage(3);
+    // The formulas are the reason the rows could not be read; that is what the user learns.
+    QTest::newRow("formulas without results")
+        << fixture(QStringLiteral("xlwt_formula_no_result.xls")) << 1
+        << SheetImport::formulasWithoutResultMessage(2);
+}
+
+void TestWorkbookCommand::unreadRowsAreTold()
+{
+    QFETCH(QString, file);
+    QFETCH(int, readings);
+    QFETCH(QString, told);
     auto window = makeTestWindow();
-    const QStringList texts
-        = importWorkbook(window.get(), fixture(QStringLiteral("xlwt_edge.xls")), 2);
-    QCOMPARE(texts, (QStringList {importedText, SheetImport::skippedRowsMessage(3)}));
+    QCOMPARE(importWorkbook(window.get(), file, 2), (QStringList {importedText, told}));
     QCOMPARE(window->activeItem()->getName(), QStringLiteral("Import1"));
-    QCOMPARE(window->activeItem()->count(), 2);
+    QCOMPARE(window->activeItem()->count(), readings);
+}
+
+void TestWorkbookCommand::importFilters()
+{
+    QStringList filters;
+    ModalWatcher modals;
+    modals.expectDialog(QStringLiteral("QFileDialog"), [&](QDialog *dialog) {
+        filters = qobject_cast<QFileDialog *>(dialog)->nameFilters();
+        dialog->reject();
+    });
+    auto window = makeTestWindow();
+    action(window.get(), "actionImport")->trigger();
+    QVERIFY(modals.verify());
+    // Both formats are shown at first; the single-format filters follow.
+    QCOMPARE(
+        filters,
+        (QStringList {"Excel Files(*.xls *.xlsx)", "Excel File(*.xls)", "Excel Workbook(*.xlsx)"}));
 }
 
 void TestWorkbookCommand::tooManyRowsForXls()
