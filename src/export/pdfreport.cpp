@@ -1,6 +1,8 @@
 #include "pdfreport.h"
 
 #include "meterlog.h"
+#include "safefile.h"
+#include "tablesource.h"
 
 #include <QAbstractItemModel>
 #include <QFontMetrics>
@@ -8,7 +10,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QVariant>
 
 #include <algorithm>
@@ -16,24 +17,19 @@
 namespace {
 const QString stampFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
-// Draws a text in its cell. A text wider than the cell (the time column is narrow for a
-// 12-point time in a wide system font) is set in a smaller size so that it stays between
-// its rules instead of running over them.
-void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
+// Texts measured before the cache starts over (a report of only distinct texts would grow it
+// without end).
+constexpr int maxMeasured = 1 << 14;
+
+// The shape of a text with every digit made a zero.
+QString digitsAsZeros(const QString &text)
 {
-    const QFontMetrics fm = painter.fontMetrics();
-    const int available = cell.width() - fm.averageCharWidth();
-    const int needed = fm.horizontalAdvance(text);
-    if (needed <= available || available <= 0) {
-        painter.drawText(cell, flags, text);
-        return;
+    QString shape = text;
+    for (QChar &c : shape) {
+        if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
+            c = QLatin1Char('0');
     }
-    const QFont font = painter.font();
-    QFont smaller = font;
-    smaller.setPointSizeF(font.pointSizeF() * available / needed);
-    painter.setFont(smaller);
-    painter.drawText(cell, flags, text);
-    painter.setFont(font);
+    return shape;
 }
 } // namespace
 
@@ -45,11 +41,21 @@ int PdfReport::Layout::rowsOnPage(int page) const
 }
 
 PdfReport::PdfReport(const QAbstractItemModel *model, const QVector<Column> &columns)
-    : m_model(model)
+    : m_ownSource(std::make_unique<ModelSource>(model))
+    , m_table(m_ownSource.get())
     , m_columns(columns)
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
 }
+
+PdfReport::PdfReport(const TableSource *table, const QVector<Column> &columns)
+    : m_table(table)
+    , m_columns(columns)
+    , m_clock([] { return QDateTime::currentDateTime(); })
+{
+}
+
+PdfReport::~PdfReport() = default;
 
 QVector<PdfReport::Column> PdfReport::defaultColumns()
 {
@@ -116,8 +122,40 @@ QString PdfReport::cellText(const QVariant &value)
 
 int PdfReport::usedColumns() const
 {
-    const int modelColumns = m_model ? m_model->columnCount() : 0;
-    return std::min(modelColumns, int(m_columns.size()));
+    return std::min(TableSource::columnCount, int(m_columns.size()));
+}
+
+int PdfReport::textWidth(const QFontMetrics &metrics, const QString &text)
+{
+    const QString key = m_evenDigits ? digitsAsZeros(text) : text;
+    const auto found = m_widths.constFind(key);
+    if (found != m_widths.constEnd())
+        return found.value();
+    if (m_widths.size() >= maxMeasured)
+        m_widths.clear();
+    const int width = metrics.horizontalAdvance(key);
+    m_widths.insert(key, width);
+    return width;
+}
+
+// A text wider than its cell (the time column is narrow for a 12-point time in a wide system
+// font) is set in a smaller size so that it stays between its rules instead of running over
+// them.
+void PdfReport::drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
+{
+    const QFontMetrics fm = painter.fontMetrics();
+    const int available = cell.width() - fm.averageCharWidth();
+    const int needed = textWidth(fm, text);
+    if (needed <= available || available <= 0) {
+        painter.drawText(cell, flags, text);
+        return;
+    }
+    const QFont font = painter.font();
+    QFont smaller = font;
+    smaller.setPointSizeF(font.pointSizeF() * available / needed);
+    painter.setFont(smaller);
+    painter.drawText(cell, flags, text);
+    painter.setFont(font);
 }
 
 PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
@@ -127,7 +165,7 @@ PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
         weights << m_columns.at(j).weight;
     const QPaintDevice *device = painter.device();
     return computeLayout(device->width(), device->height(), painter.fontMetrics().height(),
-                         m_model ? m_model->rowCount() : 0, weights);
+                         m_table ? m_table->rowCount() : 0, weights);
 }
 
 bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
@@ -141,6 +179,15 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
     QPen pen = painter.pen();
     pen.setWidth(2);
     painter.setPen(pen);
+    m_widths.clear();
+    const QFontMetrics metrics(font, painter.device());
+    m_evenDigits = true;
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        m_evenDigits = m_evenDigits
+            && metrics.horizontalAdvance(QLatin1Char(digit))
+                == metrics.horizontalAdvance(QLatin1Char('0'));
+    }
+    m_stopped = false;
 
     qCDebug(lcMeter) << "PDF report:" << m_layout.rowCount << "rows on" << m_layout.pageCount
                      << "pages of" << m_layout.rowsPerPage;
@@ -148,13 +195,17 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
         paintPage(painter, m_layout, page);
         if (m_progress)
             m_progress(page + 1, m_layout.pageCount);
+        if (m_stop && m_stop()) {
+            m_stopped = true;
+            return false;
+        }
         if (page + 1 < m_layout.pageCount && newPage && !newPage())
             return false;
     }
     return true;
 }
 
-void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
+void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
 {
     const QFontMetrics fm = painter.fontMetrics();
     const int r = l.rowHeight;
@@ -192,7 +243,7 @@ void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
     for (int k = 0; k < n; ++k) {
         const int y = l.rowTop(k);
         for (int j = 0; j < columns; ++j) {
-            const QString text = cellText(m_model->index(first + k, j).data(Qt::DisplayRole));
+            const QString text = cellText(m_table->cell(first + k, j));
             drawCellText(painter, QRect(l.columnLefts.at(j), y, l.columnWidths.at(j), r),
                          Qt::AlignHCenter | Qt::AlignBottom, text);
         }
@@ -222,12 +273,10 @@ bool PdfReport::write(QPagedPaintDevice *device)
 bool PdfReport::writeFile(const QString &fileName)
 {
     m_errorString.clear();
-    // Written beside the target and renamed over it at the end, so a failed report neither
-    // leaves a broken file nor destroys an earlier one.
-    QSaveFile file(fileName);
-    // A folder that allows no new files but holds a writable target is still written.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Written beside the target, checked, and renamed over it at the end, so a failed report
+    // neither leaves a broken file nor destroys an earlier one.
+    SafeFile file(fileName);
+    if (!file.open()) {
         m_errorString = file.errorString();
         qCWarning(lcMeter) << "PDF report: cannot open" << fileName << m_errorString;
         return false;
@@ -235,18 +284,24 @@ bool PdfReport::writeFile(const QString &fileName)
 
     bool written;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(file.device());
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setCreator(QCoreApplication::applicationName());
         written = write(&writer);
     }
     if (!written) {
-        file.cancelWriting();
+        file.discard();
         qCWarning(lcMeter) << "PDF report: drawing failed for" << fileName << m_errorString;
         return false;
     }
-    // commit() flushes and reports any write error met while drawing (a full disk, say).
-    if (!file.commit()) {
+    // A document is complete with its trailer.
+    const auto complete = [](const QString &path, QString *) {
+        QFile pdf(path);
+        if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < 16 || !pdf.seek(pdf.size() - 16))
+            return false;
+        return pdf.read(16).trimmed().endsWith("%%EOF");
+    };
+    if (!file.commit(complete)) {
         m_errorString = file.errorString();
         qCWarning(lcMeter) << "PDF report: cannot complete" << fileName << m_errorString;
         return false;
