@@ -491,6 +491,14 @@
         <source>Excel Files(*.xls *.xlsx)</source>
         <translation>Excel 文件(*.xls *.xlsx)</translation>
     </message>
+    <message>
+        <source>Exporting the readings...</source>
+        <translation>正在导出读数...</translation>
+    </message>
+    <message>
+        <source>Importing the readings...</source>
+        <translation>正在导入读数...</translation>
+    </message>
 </context>
 <context>
     <name>dlgExport</name>
