@@ -8,29 +8,19 @@
 #include <QFontMetrics>
 #include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QVariant>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const QString stampFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
-// Texts measured before the cache starts over (a report of only distinct texts would grow it
-// without end).
-constexpr int maxMeasured = 1 << 14;
-
-// The shape of a text with every digit made a zero.
-QString digitsAsZeros(const QString &text)
-{
-    QString shape = text;
-    for (QChar &c : shape) {
-        if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
-            c = QLatin1Char('0');
-    }
-    return shape;
-}
+// Smaller sizes of texts too wide for their cells, each with its glyphs.
+constexpr int maxSmallerSizes = 8;
 } // namespace
 
 int PdfReport::Layout::rowsOnPage(int page) const
@@ -125,37 +115,50 @@ int PdfReport::usedColumns() const
     return std::min(TableSource::columnCount, int(m_columns.size()));
 }
 
-int PdfReport::textWidth(const QFontMetrics &metrics, const QString &text)
-{
-    const QString key = m_evenDigits ? digitsAsZeros(text) : text;
-    const auto found = m_widths.constFind(key);
-    if (found != m_widths.constEnd())
-        return found.value();
-    if (m_widths.size() >= maxMeasured)
-        m_widths.clear();
-    const int width = metrics.horizontalAdvance(key);
-    m_widths.insert(key, width);
-    return width;
-}
-
 // A text wider than its cell (the time column is narrow for a 12-point time in a wide system
 // font) is set in a smaller size so that it stays between its rules instead of running over
-// them.
+// them. Otherwise the text is placed by its width and the font's ascent and descent, as a
+// one-line layout in the cell would place it, and drawn at its baseline.
 void PdfReport::drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
 {
-    const QFontMetrics fm = painter.fontMetrics();
-    const int available = cell.width() - fm.averageCharWidth();
-    const int needed = textWidth(fm, text);
+    const qreal available = cell.width() - m_glyphs.averageCharWidth();
+    const qreal needed = m_glyphs.width(text);
     if (needed <= available || available <= 0) {
-        painter.drawText(cell, flags, text);
+        placeText(painter, m_glyphs, cell, flags, text, needed);
         return;
     }
     const QFont font = painter.font();
     QFont smaller = font;
     smaller.setPointSizeF(font.pointSizeF() * available / needed);
     painter.setFont(smaller);
-    painter.drawText(cell, flags, text);
+    // Every time of a table is as wide as the next: they share one smaller size.
+    auto found = m_smallerGlyphs.find(smaller.pointSizeF());
+    if (found == m_smallerGlyphs.end()) {
+        if (m_smallerGlyphs.size() >= maxSmallerSizes)
+            m_smallerGlyphs.clear();
+        found = m_smallerGlyphs.insert(smaller.pointSizeF(), GlyphCache());
+        found->reset(painter, m_glyphs.asGlyphs());
+    }
+    placeText(painter, *found, cell, flags, text);
     painter.setFont(font);
+}
+
+void PdfReport::placeText(QPainter &painter, GlyphCache &glyphs, const QRect &cell, int flags,
+                          const QString &text, qreal width)
+{
+    const qreal needed = width >= 0 ? width : glyphs.width(text);
+    const qreal lineHeight = glyphs.ascent() + glyphs.descent();
+    qreal x = cell.x();
+    if (flags & Qt::AlignHCenter)
+        x += (cell.width() - needed) / 2;
+    else if (flags & Qt::AlignRight)
+        x += cell.width() - needed;
+    qreal top = cell.y();
+    if (flags & Qt::AlignBottom)
+        top += cell.height() - lineHeight;
+    else if (flags & Qt::AlignVCenter)
+        top += (cell.height() - lineHeight) / 2;
+    glyphs.draw(painter, QPointF(x, top + glyphs.ascent()), text);
 }
 
 PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
@@ -179,14 +182,10 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
     QPen pen = painter.pen();
     pen.setWidth(2);
     painter.setPen(pen);
-    m_widths.clear();
-    const QFontMetrics metrics(font, painter.device());
-    m_evenDigits = true;
-    for (char digit = '1'; digit <= '9'; ++digit) {
-        m_evenDigits = m_evenDigits
-            && metrics.horizontalAdvance(QLatin1Char(digit))
-                == metrics.horizontalAdvance(QLatin1Char('0'));
-    }
+    // A PDF takes the texts as glyphs; other devices (a printer, a recording of the drawing)
+    // are given the texts.
+    m_glyphs.reset(painter, painter.paintEngine()->type() == QPaintEngine::Pdf);
+    m_smallerGlyphs.clear();
     m_stopped = false;
 
     qCDebug(lcMeter) << "PDF report:" << m_layout.rowCount << "rows on" << m_layout.pageCount
@@ -207,7 +206,6 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
 
 void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
 {
-    const QFontMetrics fm = painter.fontMetrics();
     const int r = l.rowHeight;
     const int right = l.tableRight();
     const int columns = l.columnLefts.size();
@@ -215,13 +213,14 @@ void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
 
     // The stamp is taken for each page, so a long report shows when each page was drawn.
     const QString stamp = m_clock ? m_clock().toString(stampFormat) : QString();
-    const int stampWidth = fm.horizontalAdvance(stamp);
-    painter.drawText(QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom, stamp);
+    const int stampWidth = int(std::ceil(m_glyphs.width(stamp)));
+    placeText(painter, m_glyphs, QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom,
+              stamp);
 
     const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount);
-    const int numberWidth = fm.horizontalAdvance(number);
-    painter.drawText(QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
-                     Qt::AlignRight | Qt::AlignBottom, number);
+    const int numberWidth = int(std::ceil(m_glyphs.width(number)));
+    placeText(painter, m_glyphs, QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
+              Qt::AlignRight | Qt::AlignBottom, number);
 
     painter.drawLine(l.margin, l.headerTop(), right, l.headerTop());
     painter.drawLine(l.margin, l.rowTop(0), right, l.rowTop(0));

@@ -1,9 +1,10 @@
 #ifndef PDFREPORT_H
 #define PDFREPORT_H
 
+#include "glyphcache.h"
 #include <QCoreApplication>
+
 #include <QDateTime>
-#include <QFontMetrics>
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -106,9 +107,10 @@ private:
     int usedColumns() const;
     // Draws a text in its cell, smaller when it would run over the cell's rules.
     void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text);
-    // The width of a text in the painter's font; a report repeats the same few hundred
-    // texts, so each is measured once.
-    int textWidth(const QFontMetrics &metrics, const QString &text);
+    // Draws a text where a one-line layout aligned by `flags` in the rectangle puts it, in the
+    // painter's font, which `glyphs` is for; `width`, when known, is the text's.
+    void placeText(QPainter &painter, GlyphCache &glyphs, const QRect &cell, int flags,
+                   const QString &text, qreal width = -1);
 
     std::unique_ptr<TableSource> m_ownSource;
     const TableSource *m_table;
@@ -119,10 +121,8 @@ private:
     bool m_stopped = false;
     Layout m_layout;
     QString m_errorString;
-    QHash<QString, int> m_widths;
-    // Digits of the font all equally wide: texts that differ only in their digits (the
-    // times) share one width.
-    bool m_evenDigits = false;
+    GlyphCache m_glyphs;
+    QHash<qreal, GlyphCache> m_smallerGlyphs; // by point size
 };
 
 #endif // PDFREPORT_H

@@ -81,7 +81,7 @@ bool SafeFile::open()
                   .arg(target.absolutePath(), target.fileName())
                   .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         m_file.setFileName(name);
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (target.exists())
                 m_file.setPermissions(QFile::permissions(m_destination));
             return true;

@@ -33,8 +33,8 @@ public:
     // For a writer that opens the file by its path: closes it here and gives the path.
     QString releasePath();
 
-    // Writes through to the disk (no buffer that could fail later); false on any error, which
-    // is kept for commit().
+    // False on any error, which is kept for commit(); what the buffer still holds is written,
+    // and checked, at commit() at the latest.
     bool write(const QByteArray &bytes);
     bool write(const char *data, qint64 size);
     // The temporary file, for writers that take a device. Their writes are checked at commit
