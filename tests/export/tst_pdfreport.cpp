@@ -86,6 +86,7 @@ private slots:
     void pdfFile();
     void unwritableFileFails_data();
     void unwritableFileFails();
+    void stoppedReportLeavesNoFile();
 };
 
 void TstPdfReport::layout_data()
@@ -428,6 +429,32 @@ void TstPdfReport::unwritableFileFails()
     // Nothing is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
     QVERIFY(QDir(dir.filePath("sub")).isEmpty());
+}
+
+// Stopped after its second page, the report replaces nothing and leaves nothing behind.
+void TstPdfReport::stoppedReportLeavesNoFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath("report.pdf");
+    {
+        QFile old(fileName);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier report");
+    }
+    QStandardItemModel model;
+    fillModel(model, 200);
+    PdfReport report(&model);
+    int pagesDone = 0;
+    report.setProgress([&](int done, int) { pagesDone = done; });
+    report.setStop([&] { return pagesDone >= 2; });
+    QVERIFY(!report.writeFile(fileName));
+    QVERIFY(report.wasStopped());
+    QCOMPARE(pagesDone, 2);
+    QFile old(fileName);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("an earlier report"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"report.pdf"});
 }
 
 QTEST_MAIN(TstPdfReport)
