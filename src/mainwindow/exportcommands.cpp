@@ -9,6 +9,7 @@
 #include "dmmdata.h"
 #include "meterlog.h"
 #include "pdfreport.h"
+#include "picturewriter.h"
 #include "readingsnapshot.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
@@ -112,10 +113,11 @@ void Widget::on_actionExport_triggered()
         bringChartTabsToFront(ui->tabWidget, this);
         const ChartPictureNames names(chosen, QStringLiteral("jpg"));
         const auto charts = this->charts();
-        // Every picture is attempted even after one has failed.
+        // Every picture is attempted even after one has failed; each replaces an older one
+        // only once it is written completely.
         QVector<bool> saved;
         for (int i = 0; i < ChartPictureNames::ChartCount; ++i)
-            saved << charts[i]->savePicture(names.path(i));
+            saved << PictureWriter::save(charts[i]->picture().toImage(), names.path(i));
         const QStringList failed = ChartPictureNames::failedPaths(names.paths(), saved);
         if (!failed.isEmpty()) {
             qCWarning(lcMeter) << "Chart pictures not written:" << failed;
