@@ -322,7 +322,7 @@ void Bench::download(int size)
         = median(heap);
     row(QStringLiteral("memory per reading, download: RSS"), QStringLiteral("B")).cpu[size]
         = median(rss);
-    Row &perRecord = row(QStringLiteral("download, CPU per record"), QStringLiteral("us"));
+    Row &perRecord = row(QStringLiteral("download, per record"), QStringLiteral("us"));
     perRecord.cpu[size] = median(cpu);
     perRecord.wall[size] = median(wall);
     Row &switching = row(QStringLiteral("switching away after a download"), QStringLiteral("ms"));
@@ -442,7 +442,7 @@ void Bench::recording(int size)
     }
     window->on_actionStop_triggered();
     Row &r
-        = row(QStringLiteral("live recording with repaint, CPU per reading"), QStringLiteral("us"));
+        = row(QStringLiteral("live recording with repaint, per reading"), QStringLiteral("us"));
     r.cpu[size] = median(cpu);
     r.wall[size] = median(wall);
 }
