@@ -271,6 +271,7 @@ void Widget::slotDmmClosed()
     ui->actionItemDownload->setEnabled(false);
     ui->actionSettings->setEnabled(false);
     stopSamplingTimer();
+    downloadLinkLost();
 }
 
 void Widget::slotUSBRefreshed()

@@ -25,6 +25,7 @@ class IDmm;
 class IMyDmm;
 class QAction;
 class QStandardItem;
+class QTimer;
 class SerialDeviceInf;
 class SerialRS232VirInf;
 class TvItemModel;
@@ -157,6 +158,11 @@ private:
     // scrolls to the bottom; recordReading gathers readings that come close together
     // (livemeasurement.cpp).
     void syncReadingTable();
+    // Ends the download under way with the completion message, or with a warning naming how
+    // many of the announced records arrived (storeddownload.cpp).
+    void finishDownload();
+    // The link closed while records were still to come (storeddownload.cpp).
+    void downloadLinkLost();
 
     Ui::Widget *ui = nullptr;
 
@@ -177,6 +183,17 @@ private:
 
     // The download's dialog; it deletes itself when closed, which clears this pointer.
     QPointer<QProgressDialog> progressDialog;
+    // The download under way: what the meter announced and what has arrived. The meter may
+    // report the last record before it has come; the window then waits for it a little.
+    struct StoreDownload
+    {
+        bool running = false;
+        int announced = 0;
+        int received = 0;
+        bool allReported = false; // the meter's progress reached its total
+    };
+    StoreDownload m_download;
+    QTimer *m_downloadGrace = nullptr; // started once the meter reported the last record
     DlgSettings *m_settingsDialog = nullptr;
 
     int m_unitIndex = 0;
