@@ -149,6 +149,8 @@ private:
     void runOptionsDialog();
     // The statistics grid's fixed cells (itemviews.cpp).
     void setupStatisticTable();
+    // Sizes the grid, and its pane, for the widest figures it can show (itemviews.cpp).
+    void fitStatisticTable();
     // The four values of a reading as shown in the current unit (livemeasurement.cpp).
     QVector<DmmValue> convertReading(const DmmData *reading) const;
     // Hands a kept reading to the active item and appends it to the statistics, the table and
@@ -196,8 +198,9 @@ private:
     QTimer *m_downloadGrace = nullptr; // started once the meter reported the last record
     DlgSettings *m_settingsDialog = nullptr;
 
+    // Celsius until the meter's parameter record says otherwise, and shown as such.
     int m_unitIndex = 0;
-    QString m_unitText;
+    QString m_unitText = QStringLiteral("℃");
 
     // Every live reading counts, recorded or not; every third one asks for the parameters.
     qint64 m_readingCount = 0;
