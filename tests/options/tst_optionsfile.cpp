@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "optionsfile.h"
 
 #include <QDir>
@@ -79,8 +80,13 @@ private slots:
     void writeFailureKeepsOldFile_data();
     void writeFailureKeepsOldFile();
     void interruptedWriteKeepsOldFile();
+    void readOnlyFolderWritesInPlace_data();
+    void readOnlyFolderWritesInPlace();
 
 private:
+    // Permissions do not bind root: as root the running row is run again by another user.
+    // True when that happened (its result is the row's) or the row had to be skipped.
+    bool handedToAnotherUser();
     QTemporaryDir m_dir;
     QString path() const { return m_dir.filePath(QStringLiteral("options.xml")); }
     QStringList entries() const
@@ -97,6 +103,22 @@ void TestOptionsFile::init()
         QFileInfo info(dir.filePath(name));
         QVERIFY(info.isDir() ? QDir(info.filePath()).removeRecursively() : dir.remove(name));
     }
+}
+
+bool TestOptionsFile::handedToAnotherUser()
+{
+    if (::geteuid() != 0)
+        return false;
+    const QStringList asOtherUser = otherUserPrefix();
+    if (asOtherUser.isEmpty()) {
+        QTest::qSkip("permissions do not bind root, and setpriv is missing", __FILE__, __LINE__);
+        return true;
+    }
+    const QString row = QStringLiteral("%1:%2").arg(QLatin1String(QTest::currentTestFunction()),
+                                                    QLatin1String(QTest::currentDataTag()));
+    const ChildRun run = rerunInChild(row, {}, asOtherUser);
+    QTest::qVerify(run.passed(), "run.passed()", qPrintable(run.output), __FILE__, __LINE__);
+    return true;
 }
 
 void TestOptionsFile::missingFileFindsNothing()
@@ -261,13 +283,12 @@ void TestOptionsFile::writeFailureKeepsOldFile_data()
     QTest::newRow("missing directory") << "missing-dir";
     QTest::newRow("target is a directory") << "target-is-dir";
     QTest::newRow("read-only file") << "readonly-file";
-    QTest::newRow("read-only directory") << "readonly-dir";
+    QTest::newRow("read-only file in a read-only directory") << "readonly-dir";
 }
 
 void TestOptionsFile::writeFailureKeepsOldFile()
 {
     QFETCH(QString, how);
-    const bool root = ::geteuid() == 0;
     QString target = path();
     const QByteArray old = "<options><SampleRate>77</SampleRate></options>";
 
@@ -277,20 +298,18 @@ void TestOptionsFile::writeFailureKeepsOldFile()
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("options.xml")));
         QVERIFY(writeText(m_dir.filePath(QStringLiteral("options.xml/keep")), old));
     } else {
-        if (root)
-            QSKIP("permissions do not bind the super-user");
+        if (handedToAnotherUser())
+            return;
         QVERIFY(writeText(target, old));
-        if (how == QLatin1String("readonly-file"))
-            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner));
-        else
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner));
+        if (how == QLatin1String("readonly-dir"))
             QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     }
 
     const QStringList before = entries();
     const bool written = OptionsFile::write(target, sampleRecord());
-    if (how == QLatin1String("readonly-dir"))
-        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (how == QLatin1String("readonly-file"))
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (how.startsWith(QLatin1String("readonly")))
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(!written);
     QCOMPARE(entries(), before); // no temporary file left behind
@@ -326,6 +345,45 @@ void TestOptionsFile::interruptedWriteKeepsOldFile()
     // With room again the same write goes through.
     QVERIFY(OptionsFile::write(path(), big));
     QCOMPARE(OptionsFile::read(path()).geometry.value_or(QByteArray()), big.geometry);
+}
+
+void TestOptionsFile::readOnlyFolderWritesInPlace_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("room on the disk") << false;
+    QTest::newRow("the disk fills up") << true;
+}
+
+// An application folder the user may not add files to, with an options.xml the user may
+// write: no temporary file can be made, so the file is written over, and a failed write is
+// reported as one.
+void TestOptionsFile::readOnlyFolderWritesInPlace()
+{
+    QFETCH(bool, diskFull);
+    if (handedToAnotherUser())
+        return;
+    QVERIFY(writeText(path(), "<options><SampleRate>77</SampleRate></options>"));
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+
+    OptionsRecord record = sampleRecord();
+    record.geometry = QByteArray(8192, '\x5a');
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (diskFull) {
+        rlimit small = saved;
+        small.rlim_cur = 512;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    const bool written = OptionsFile::write(path(), record);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QCOMPARE(written, !diskFull);
+    QCOMPARE(entries(), QStringList {QStringLiteral("options.xml")});
+    if (!diskFull)
+        QCOMPARE(OptionsFile::read(path()).geometry.value_or(QByteArray()), record.geometry);
 }
 
 QTEST_GUILESS_MAIN(TestOptionsFile)
