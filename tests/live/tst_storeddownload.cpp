@@ -101,7 +101,7 @@ bool TestStoredDownload::download(Widget *window, ModalWatcher &modals, int coun
     meter->setStoredRecordCount(count);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window, "actionItemDownload")->trigger();
-    return modals.waitForAll(20000)
+    return modals.waitForAll(120000)
         && modals.last().text == QLatin1String("All stored data have been downloaded.");
 }
 
@@ -398,7 +398,7 @@ void TestStoredDownload::linkLost()
     meter->setStoredRecordCount(120);
     modals.expectMessageBox(QMessageBox::Ok);
     action(window.get(), "actionItemDownload")->trigger();
-    QVERIFY(modals.waitForAll());
+    QVERIFY(modals.waitForAll(120000));
     QVERIFY(!meter->linkOpen());
     QTRY_COMPARE(progressDialogs(window.get()), 0);
     QVERIFY(atDrop >= 100);
