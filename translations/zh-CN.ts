@@ -430,6 +430,14 @@
         <translation>全部存储数据已下载完毕。</translation>
     </message>
     <message>
+        <source>Only %1 of %2 stored records were downloaded.</source>
+        <translation>仅下载了 %2 条存储记录中的 %1 条。</translation>
+    </message>
+    <message>
+        <source>The link to the meter was lost: %1 of %2 stored records were downloaded.</source>
+        <translation>与仪表的连接已断开：已下载 %2 条存储记录中的 %1 条。</translation>
+    </message>
+    <message>
         <source>&amp;File</source>
         <translation>文件(&amp;F)</translation>
     </message>

@@ -8,8 +8,10 @@
 
 int main(int argc, char *argv[])
 {
-    // Checked before the application object exists: a second copy leaves silently.
-    SingleInstanceGuard guard(QStringLiteral("VOXKey"), QStringLiteral("HT905"));
+    // Checked before the application object exists: a second copy of the same user leaves
+    // silently.
+    SingleInstanceGuard guard(SingleInstanceGuard::userKey(QStringLiteral("VOXKey")),
+                              SingleInstanceGuard::userKey(QStringLiteral("HT905")));
     if (!guard.isFirstInstance())
         return 0;
 

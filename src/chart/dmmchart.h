@@ -28,8 +28,10 @@ class QTimer;
 // and per-column extremes come from each series' value pyramid, not from walking samples.
 //
 // Behaviour chosen where the design leaves it open:
-// - A zoom whose range lies past the end of the series (samples cleared or replaced by
-//   fewer while zoomed) is cancelled at the next full repaint; all samples are shown.
+// - Clearing the points ends a zoom: the points that follow are another data set and are
+//   shown whole. (A zoom whose range lies past the end of the series is cancelled anyway.)
+// - A move that stays on the sample read out keeps the read-out for another 3 seconds; a
+//   move onto a sample after the read-out has vanished shows it again.
 // - decimals defaults to 1.
 // - A press and release without a drag of at least the platform's start-drag distance is a
 //   plain click: it hides the read-out and leaves the zoom as it is. Only a real drag zooms
@@ -47,7 +49,7 @@ public:
     // Takes ownership of the point(s). Repaints unless a zoom is shown or being dragged.
     void addPoint(ChartPoint *point, int line);
     void addPoints(const QList<ChartPoint *> &points, int line);
-    // Deletes every point; the zoom and the cursor are kept.
+    // Deletes every point and ends a zoom; the cursor is kept.
     void clearPoints();
     // Writes the chart as last painted, without the frame; false before the first paint.
     bool savePicture(const QString &fileName);
