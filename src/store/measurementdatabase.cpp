@@ -22,14 +22,15 @@ const char sqliteDriver[] = "QSQLITE";
 constexpr int sqliteCorrupt = 11;
 constexpr int sqliteNotADatabase = 26;
 
-// The reading columns after the id and the item, in the order of insertion and reading.
-// A value's text is kept only when it is not the value written with one decimal, the form the
-// meters use: most readings then keep no text at all.
-const char readingColumns[] = "taken_ms, taken_offset, stored_ms, stored_offset,"
-                              " temp_code, temp_value, temp_text, humi_code, humi_value, humi_text,"
-                              " dew_code, dew_value, dew_text, wet_code, wet_value, wet_text,"
-                              " is_store, store_index";
-constexpr int readingColumnCount = 18;
+// The reading columns after the id and the item, in the order of insertion and reading. A
+// value's code and text are kept apart, in `details`, and only when they are not the usual
+// ones: the default code and the value written with one decimal, the form the meters use.
+// Most readings then have no details, and the window reads a long item several times faster
+// than with a code and a text column for every value.
+const char readingColumns[]
+    = "taken_ms, taken_offset, stored_ms, stored_offset,"
+      " temperature, humidity, dew_point, wet_bulb, is_store, store_index, details";
+constexpr int readingColumnCount = 11;
 
 const QStringList schema = {
     QStringLiteral("CREATE TABLE store_state (name VARCHAR(32) NOT NULL PRIMARY KEY,"
@@ -42,11 +43,9 @@ const QStringList schema = {
         "CREATE TABLE reading (id INTEGER NOT NULL PRIMARY KEY,"
         " item_id BIGINT NOT NULL,"
         " taken_ms BIGINT, taken_offset INTEGER, stored_ms BIGINT, stored_offset INTEGER,"
-        " temp_code INTEGER NOT NULL, temp_value DOUBLE PRECISION NOT NULL, temp_text TEXT,"
-        " humi_code INTEGER NOT NULL, humi_value DOUBLE PRECISION NOT NULL, humi_text TEXT,"
-        " dew_code INTEGER NOT NULL, dew_value DOUBLE PRECISION NOT NULL, dew_text TEXT,"
-        " wet_code INTEGER NOT NULL, wet_value DOUBLE PRECISION NOT NULL, wet_text TEXT,"
-        " is_store INTEGER NOT NULL, store_index INTEGER NOT NULL)"),
+        " temperature DOUBLE PRECISION NOT NULL, humidity DOUBLE PRECISION NOT NULL,"
+        " dew_point DOUBLE PRECISION NOT NULL, wet_bulb DOUBLE PRECISION NOT NULL,"
+        " is_store INTEGER NOT NULL, store_index INTEGER NOT NULL, details TEXT)"),
     QStringLiteral("CREATE INDEX reading_item ON reading (item_id, id)"),
     QStringLiteral("INSERT INTO store_state (name, value) VALUES ('schema', %1),"
                    " ('active_item', 0), ('clean_end', 1)")
@@ -58,30 +57,56 @@ QString shortText(double value)
     return QString::number(value, 'f', 1);
 }
 
-// A time as milliseconds since the epoch and the offset it was told in; local time, the
-// usual case, keeps no offset. A time told in a named zone comes back at that zone's offset.
-QVariant msecsOf(const QDateTime &time)
+// A time is kept as milliseconds since the epoch and the offset from UTC it was told at, and
+// comes back at that offset: the same moment, shown with the same date and clock time. Asking
+// the system's time zone costs microseconds a time (the C library looks at the zone file
+// again every time), so a reading told in local time is not converted one by one: its date
+// and clock time are at hand, and the zone's offset for that local hour and daylight-saving
+// state is asked once.
+constexpr qint64 epochJulianDay = 2440588;
+constexpr qint64 msecsPerDay = 86400000;
+constexpr qint64 msecsPerHour = 3600000;
+
+qint64 floorDivide(qint64 a, qint64 b)
 {
-    return time.isValid() ? QVariant(time.toMSecsSinceEpoch()) : QVariant();
+    return a / b - (a % b < 0 ? 1 : 0);
 }
 
-QVariant offsetOf(const QDateTime &time)
+// `localOffsets` holds the offsets asked for so far, by local hour and daylight-saving state.
+void bindTime(QSqlQuery &query, int column, const QDateTime &time, QHash<qint64, int> &localOffsets)
 {
-    if (!time.isValid() || time.timeSpec() == Qt::LocalTime)
-        return QVariant();
-    return time.offsetFromUtc();
+    if (!time.isValid()) {
+        query.bindValue(column, QVariant());
+        query.bindValue(column + 1, QVariant());
+        return;
+    }
+    qint64 msecs;
+    int offset;
+    if (time.timeSpec() == Qt::LocalTime) {
+        const qint64 local = (time.date().toJulianDay() - epochJulianDay) * msecsPerDay
+            + time.time().msecsSinceStartOfDay();
+        const qint64 key = 2 * floorDivide(local, msecsPerHour) + (time.isDaylightTime() ? 1 : 0);
+        auto it = localOffsets.constFind(key);
+        if (it == localOffsets.constEnd())
+            it = localOffsets.insert(key, int((local - time.toMSecsSinceEpoch()) / 1000));
+        offset = *it;
+        msecs = local - qint64(offset) * 1000;
+    } else {
+        msecs = time.toMSecsSinceEpoch();
+        offset = time.offsetFromUtc();
+    }
+    query.bindValue(column, msecs);
+    query.bindValue(column + 1, offset);
 }
 
 QDateTime timeOf(const QVariant &msecs, const QVariant &offset)
 {
     if (msecs.isNull())
         return QDateTime();
-    const qint64 ms = msecs.toLongLong();
-    if (offset.isNull())
-        return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
     const int seconds = offset.toInt();
-    return seconds == 0 ? QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)
-                        : QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, seconds);
+    return seconds == 0
+        ? QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::UTC)
+        : QDateTime::fromMSecsSinceEpoch(msecs.toLongLong(), Qt::OffsetFromUTC, seconds);
 }
 
 // The texts left out by the writer, made again. A long item repeats a few hundred values,
@@ -109,13 +134,45 @@ private:
     QHash<quint64, QString> texts;
 };
 
-// The text column of a value: nothing when the text is the short form of the value; an
-// empty text stays empty rather than becoming that form.
-QVariant textColumn(const DmmValue &v)
+// The details of a reading's values: nothing in the usual case, otherwise the four codes and
+// the lengths of the four texts, then the texts one after the other. Codes 3, 3, 7, 3 with
+// the texts "21.5", "45.0", "--", "14.2" give "3 3 7 3 4 4 2 4|21.545.0--14.2".
+QVariant detailsOf(const DmmValue (&values)[Channel::Count])
 {
-    if (v.text == shortText(v.value))
+    const int usualCode = DmmValue().code;
+    bool usual = true;
+    for (const DmmValue &v : values)
+        usual = usual && v.code == usualCode && v.text == shortText(v.value);
+    if (usual)
         return QVariant();
-    return v.text.isNull() ? QVariant(QLatin1String("")) : QVariant(v.text);
+    QString details;
+    for (const DmmValue &v : values)
+        details += QString::number(v.code) + QLatin1Char(' ');
+    for (int c = 0; c < Channel::Count; ++c)
+        details += QString::number(values[c].text.size())
+            + QLatin1Char(c + 1 < Channel::Count ? ' ' : '|');
+    for (const DmmValue &v : values)
+        details += v.text;
+    return details;
+}
+
+bool readDetails(const QString &details, DmmValue (&values)[Channel::Count])
+{
+    const int bar = details.indexOf(QLatin1Char('|'));
+    const QVector<QStringRef> numbers = details.leftRef(bar).split(QLatin1Char(' '));
+    if (bar < 0 || numbers.size() != 2 * Channel::Count)
+        return false;
+    int at = bar + 1;
+    for (int c = 0; c < Channel::Count; ++c) {
+        bool codeOk = false, lengthOk = false;
+        values[c].code = numbers.at(c).toInt(&codeOk);
+        const int length = numbers.at(Channel::Count + c).toInt(&lengthOk);
+        if (!codeOk || !lengthOk || length < 0 || at + length > details.size())
+            return false;
+        values[c].text = details.mid(at, length);
+        at += length;
+    }
+    return true;
 }
 
 } // namespace
@@ -271,31 +328,46 @@ bool MeasurementDatabase::readReadings(qint64 itemId, const std::function<void(D
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM reading WHERE item_id = ? ORDER BY id")
-                      .arg(QLatin1String(readingColumns)));
+    query.prepare(QStringLiteral("SELECT MIN(id), MAX(id) FROM reading WHERE item_id = ?"));
     query.addBindValue(itemId);
+    if (!run(query, "reading range"))
+        return false;
+    if (!query.next() || query.value(0).isNull())
+        return true;
+    const qint64 first = query.value(0).toLongLong();
+    const qint64 last = query.value(1).toLongLong();
+    query.finish();
+    // An item's readings were written in runs of ids; walking the ids from its first to its
+    // last reading and passing over the few of other items is much faster than fetching each
+    // of its rows through the item index.
+    query.prepare(QStringLiteral("SELECT item_id, %1 FROM reading WHERE id >= ? AND id <= ?"
+                                 " ORDER BY id")
+                      .arg(QLatin1String(readingColumns)));
+    query.addBindValue(first);
+    query.addBindValue(last);
     if (!run(query, "readings"))
         return false;
     ShortTexts texts;
     while (query.next()) {
+        if (query.value(0).toLongLong() != itemId)
+            continue;
         auto *reading = new DmmData;
-        reading->setTime(timeOf(query.value(0), query.value(1)));
-        reading->setStoreTime(timeOf(query.value(2), query.value(3)));
+        reading->setTime(timeOf(query.value(1), query.value(2)));
+        reading->setStoreTime(timeOf(query.value(3), query.value(4)));
         DmmValue values[Channel::Count];
-        for (int channel = 0; channel < Channel::Count; ++channel) {
-            const int column = 4 + 3 * channel;
-            DmmValue &v = values[channel];
-            v.code = query.value(column).toInt();
-            v.value = query.value(column + 1).toDouble();
-            const QVariant text = query.value(column + 2);
-            v.text = text.isNull() ? texts.of(v.value) : text.toString();
+        for (int channel = 0; channel < Channel::Count; ++channel)
+            values[channel].value = query.value(5 + channel).toDouble();
+        reading->setStore(query.value(9).toInt() != 0);
+        reading->setStoreIndex(query.value(10).toInt());
+        const QVariant details = query.value(11);
+        if (details.isNull() || !readDetails(details.toString(), values)) {
+            for (DmmValue &v : values)
+                v.text = texts.of(v.value);
         }
         reading->setTemperature(values[Channel::Temperature]);
         reading->setHumidity(values[Channel::Humidity]);
         reading->setDewPoint(values[Channel::DewPoint]);
         reading->setWetBulb(values[Channel::WetBulb]);
-        reading->setStore(query.value(16).toInt() != 0);
-        reading->setStoreIndex(query.value(17).toInt());
         take(reading);
     }
     // A page that turns out damaged half-way ends the walk with an error, not with the end.
@@ -412,17 +484,14 @@ bool MeasurementDatabase::appendReadings(const StoreBatch::Readings &part)
         int column = 0;
         insert.bindValue(column++, m_nextReadingId++);
         insert.bindValue(column++, part.itemId);
-        insert.bindValue(column++, msecsOf(reading.time));
-        insert.bindValue(column++, offsetOf(reading.time));
-        insert.bindValue(column++, msecsOf(reading.storeTime));
-        insert.bindValue(column++, offsetOf(reading.storeTime));
-        for (const DmmValue &v : reading.values) {
-            insert.bindValue(column++, v.code);
+        bindTime(insert, column, reading.time, m_localOffsets);
+        bindTime(insert, column + 2, reading.storeTime, m_localOffsets);
+        column += 4;
+        for (const DmmValue &v : reading.values)
             insert.bindValue(column++, v.value);
-            insert.bindValue(column++, textColumn(v));
-        }
         insert.bindValue(column++, reading.isStore ? 1 : 0);
         insert.bindValue(column++, reading.storeIndex);
+        insert.bindValue(column++, detailsOf(reading.values));
         if (!run(insert, "insert reading"))
             return false;
     }

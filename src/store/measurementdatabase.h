@@ -4,6 +4,7 @@
 #include "storebatch.h"
 #include "storecontents.h"
 
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -72,6 +73,7 @@ private:
     Fault m_fault = Fault::None;
     QString m_errorText;
     std::unique_ptr<QSqlQuery> m_insertReading;
+    QHash<qint64, int> m_localOffsets; // the zone's offset by local hour and daylight saving
     qint64 m_nextReadingId = 0; // 0: not looked up yet
 };
 

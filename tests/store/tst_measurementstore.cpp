@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
+
 #include <functional>
 #include <memory>
 
@@ -21,12 +23,16 @@ using Readings = QList<std::shared_ptr<DmmData>>;
 using MakeReadings = std::function<Readings()>;
 using MakeFile = std::function<bool(const QString &)>;
 
-const QDateTime noon(QDate(2024, 3, 5), QTime(12, 0, 0, 250));
+// Made after the test has chosen its time zone.
+QDateTime noon()
+{
+    return QDateTime(QDate(2024, 3, 5), QTime(12, 0, 0, 250));
+}
 
-DmmData *reading(double t, const QDateTime &time = noon)
+DmmData *reading(double t, const QDateTime &time = QDateTime())
 {
     auto *r = new DmmData;
-    r->setTime(time);
+    r->setTime(time.isValid() ? time : noon());
     r->setTemperature({3, t, QString::number(t, 'f', 1)});
     r->setHumidity({3, t + 30, QString::number(t + 30, 'f', 1)});
     r->setDewPoint({3, t - 10, QString::number(t - 10, 'f', 1)});
@@ -48,18 +54,22 @@ StoreBatch::Readings part(qint64 itemId, const Readings &readings)
     return p;
 }
 
-// Every field of two readings, the time's zone included.
+// Every field of two readings. A time must be the same moment, shown with the same date and
+// clock time at the same offset from UTC.
 QString difference(const DmmData &a, const DmmData &b)
 {
     auto sameTime = [](const QDateTime &x, const QDateTime &y) {
         return x.isValid() == y.isValid()
             && (!x.isValid()
-                || (x == y && x.timeSpec() == y.timeSpec()
-                    && x.offsetFromUtc() == y.offsetFromUtc()));
+                || (x == y && x.offsetFromUtc() == y.offsetFromUtc() && x.date() == y.date()
+                    && x.time() == y.time()));
     };
     if (!sameTime(a.time(), b.time()))
-        return QStringLiteral("time %1 / %2")
-            .arg(a.time().toString(Qt::ISODateWithMs), b.time().toString(Qt::ISODateWithMs));
+        return QStringLiteral("time %1 (%2) / %3 (%4)")
+            .arg(a.time().toString(Qt::ISODateWithMs))
+            .arg(a.time().offsetFromUtc())
+            .arg(b.time().toString(Qt::ISODateWithMs))
+            .arg(b.time().offsetFromUtc());
     if (!sameTime(a.storeTime(), b.storeTime()))
         return QStringLiteral("store time");
     for (int c = 0; c < Channel::Count; ++c) {
@@ -115,6 +125,7 @@ class TestMeasurementStore : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void readingsComeBackExactly_data();
     void readingsComeBackExactly();
     void changesKeptInOrder();
@@ -125,6 +136,14 @@ private slots:
     void readOnlyFolder();
     void fullDisk();
 };
+
+void TestMeasurementStore::initTestCase()
+{
+    // A zone with daylight saving, whatever the machine's own.
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QCOMPARE(QDateTime(QDate(2024, 7, 1), QTime(12, 0)).offsetFromUtc(), 7200);
+}
 
 void TestMeasurementStore::readingsComeBackExactly_data()
 {
@@ -148,6 +167,19 @@ void TestMeasurementStore::readingsComeBackExactly_data()
         r->setTime(QDateTime(QDate(2024, 7, 1), QTime(3, 4, 5, 6), Qt::UTC));
         r->setStoreTime(QDateTime(QDate(2024, 7, 1), QTime(3, 4), Qt::OffsetFromUTC, -9000));
     });
+    QTest::newRow("local times across the changes of daylight saving") << MakeReadings([] {
+        Readings list;
+        // Berlin: 2024-03-31 02:00 CET becomes 03:00 CEST; 2024-10-27 03:00 CEST
+        // becomes 02:00 CET, so that 02:15 and 02:45 come twice.
+        const QDateTime spring(QDate(2024, 3, 31), QTime(0, 30), Qt::UTC);
+        const QDateTime autumn(QDate(2024, 10, 27), QTime(0, 15), Qt::UTC);
+        for (const QDateTime &utc :
+             {spring, spring.addSecs(3600), autumn, autumn.addSecs(1800), autumn.addSecs(3600),
+              autumn.addSecs(5400), autumn.addSecs(7200)})
+            list << std::shared_ptr<DmmData>(reading(
+                21.0, QDateTime::fromMSecsSinceEpoch(utc.toMSecsSinceEpoch(), Qt::LocalTime)));
+        return list;
+    });
     QTest::newRow("texts of the meter's own form, codes") << one([](DmmData *r) {
         r->setTemperature({0, 21.5, QStringLiteral("21.50")});
         r->setHumidity({7, 50.0, QStringLiteral("--")});
@@ -167,7 +199,7 @@ void TestMeasurementStore::readingsComeBackExactly_data()
         Readings list;
         for (int i = 0; i < 3000; ++i)
             list << std::shared_ptr<DmmData>(
-                reading(20.0 + (i % 37) / 10.0, noon.addMSecs(qint64(i) * 28800)));
+                reading(20.0 + (i % 37) / 10.0, noon().addMSecs(qint64(i) * 28800)));
         return list;
     });
 }
