@@ -236,9 +236,11 @@
         <translation>测量数据未被保存。</translation>
     </message>
     <message>
-        <source>Measurements are not being saved: the measurement store %1 cannot be used.
+        <source>Measurements are not being saved: the measurement store cannot be used.
+%1
 %2</source>
-        <translation>测量数据未被保存：无法使用测量数据库 %1。
+        <translation>测量数据未被保存：无法使用测量数据库。
+%1
 %2</translation>
     </message>
 </context>

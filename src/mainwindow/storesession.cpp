@@ -132,8 +132,8 @@ void StoreSession::tellNotSaving()
     m_toldNotSaving = true;
     m_window->statusBar()->showMessage(tr("Measurements are not being saved."));
     QMessageBox::warning(m_window, QString(),
-                         tr("Measurements are not being saved: the measurement store %1 cannot be "
-                            "used.\n%2")
+                         tr("Measurements are not being saved: the measurement store cannot be "
+                            "used.\n%1\n%2")
                              .arg(QDir::toNativeSeparators(m_store->path()), m_store->errorText()),
                          QMessageBox::Ok);
 }

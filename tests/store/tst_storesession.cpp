@@ -366,8 +366,9 @@ void TestStoreSession::faultsTold()
                      .arg(aside.first()));
         QVERIFY(s.store->store()->isSaving());
     } else {
-        QVERIFY2(modals.last().text.startsWith(
-                     QStringLiteral("Measurements are not being saved: the measurement store ")),
+        QVERIFY2(modals.last().text.startsWith(QStringLiteral(
+                     "Measurements are not being saved: the measurement store cannot "
+                     "be used.\n")),
                  qPrintable(modals.last().text));
         QCOMPARE(modals.last().icon, QMessageBox::Warning);
         QCOMPARE(statusText(s), notSaving);
