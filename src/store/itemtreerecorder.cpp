@@ -6,6 +6,9 @@
 #include "storebatch.h"
 #include "tvitemmodel.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+
 namespace {
 
 // Batches waiting for the writer before the next one is made: enough to keep the writer busy,
@@ -103,7 +106,13 @@ bool ItemTreeRecorder::ensureLoaded(ItemData *item)
     // comparison clears the store's readings, or puts the new ones after them.
     if (item->generation() != it->generation || item->count() > 0)
         return true;
+    // A long item takes a moment to read.
+    const bool withCursor = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (withCursor)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const int read = m_store->loadReadings(it->stored.id, item);
+    if (withCursor)
+        QGuiApplication::restoreOverrideCursor();
     it->persisted = item->count();
     return read >= 0;
 }
