@@ -153,7 +153,9 @@ void ItemTreeRecorder::collect()
     if (!m_running)
         return;
     if (!m_store->isSaving() || !m_model) {
-        stop();
+        // Nothing more is written; stored readings are still read when their item is
+        // activated.
+        m_timer.stop();
         return;
     }
     if (m_store->batchesInFlight() >= batchesAhead) {
