@@ -37,10 +37,10 @@ public:
 
     // An item of the tree that the store holds as `stored`. Call before start().
     void adopt(ItemData *item, const StoredItem &stored);
-    // Starts watching; `storedActive` is the active item the store holds.
+    // Starts watching; `storedActive` is the active item the store holds. Once the store stops
+    // saving, stored readings are still read when their item is activated, until stop().
     void start(qint64 storedActive);
     void stop();
-    bool isRunning() const { return m_running; }
 
     // Reads the stored readings of an adopted item that has not had them yet. True when the
     // item now holds everything the store has for it.
