@@ -6,7 +6,7 @@ set -euo pipefail
 
 build_packages=(
     build-essential cmake pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev libqt5sql5-sqlite
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
     libxlsxwriter-dev libminizip-dev zlib1g-dev
     fonts-noto-cjk

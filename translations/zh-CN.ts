@@ -222,6 +222,29 @@
     </message>
 </context>
 <context>
+    <name>StoreSession</name>
+    <message>
+        <source>The measurement store could not be read. It was renamed to %1 and a new one was started.</source>
+        <translation>无法读取测量数据库，已将其重命名为 %1，并新建了一个数据库。</translation>
+    </message>
+    <message>
+        <source>The last session did not end normally: %1 readings were recovered.</source>
+        <translation>上次运行未正常结束：已恢复 %1 条读数。</translation>
+    </message>
+    <message>
+        <source>Measurements are not being saved.</source>
+        <translation>测量数据未被保存。</translation>
+    </message>
+    <message>
+        <source>Measurements are not being saved: the measurement store cannot be used.
+%1
+%2</source>
+        <translation>测量数据未被保存：无法使用测量数据库。
+%1
+%2</translation>
+    </message>
+</context>
+<context>
     <name>Widget</name>
     <message>
         <source>TEMP</source>

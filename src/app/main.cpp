@@ -1,5 +1,6 @@
 #include "singleinstanceguard.h"
 #include "startup.h"
+#include "storesession.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -28,6 +29,11 @@ int main(int argc, char *argv[])
     // The window translates its texts while it is built, so the translators come first; it is
     // destroyed before them, and the marker is released last, after the application object.
     Widget w;
+    // The measurement items of the last session come back before the window shows; from now on
+    // they are kept in the application folder, beside options.xml.
+    StoreSession store(&w, QCoreApplication::applicationDirPath());
     w.show();
-    return app.exec();
+    const int exitCode = app.exec();
+    store.finish();
+    return exitCode;
 }

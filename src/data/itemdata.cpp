@@ -58,6 +58,7 @@ void ItemData::clearData()
     // Swap first so that the item is already empty while the readings are deleted.
     QList<DmmData *> readings;
     readings.swap(dataList);
+    ++m_generation;
     qDeleteAll(readings);
     for (ItemStatistic *s : qAsConst(statistics))
         *s = ItemStatistic();

@@ -47,6 +47,9 @@ public:
 
     // Deletes every reading and resets the four statistics.
     void clearData();
+    // Counts the clearings, so that an observer can tell an item that was emptied and filled
+    // again from one that only grew.
+    quint64 generation() const { return m_generation; }
 
 private:
     Q_DISABLE_COPY(ItemData)
@@ -55,6 +58,7 @@ private:
     QList<DmmData *> dataList;
     QList<ItemStatistic *> statistics;
     DataType type;
+    quint64 m_generation = 0;
 };
 
 Q_DECLARE_METATYPE(ItemData *)
