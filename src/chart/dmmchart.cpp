@@ -79,6 +79,8 @@ void DMMChart::swapSeries(ChartSeries &series, int line)
         QMutexLocker locker(&mutex);
         lines[line]->swap(series);
     }
+    // Another data set, as after clearPoints().
+    zoomed = false;
     axesDirty = true;
     update();
 }
@@ -105,6 +107,9 @@ void DMMChart::clearPoints()
         for (ChartLine *line : qAsConst(lines))
             line->clear();
     }
+    // The points that follow are another data set: a stretch chosen in the old one means
+    // nothing there, so it is shown whole.
+    zoomed = false;
     axesDirty = true;
     update();
 }
@@ -204,13 +209,19 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
         update();
     } else {
         const int i = sampleUnderMouse(event->pos().x());
-        indicatorVisible = i != -1 && i != cursorIndex;
-        if (indicatorVisible) {
+        if (i == -1) {
+            indicatorVisible = false;
+        } else if (i != cursorIndex || !indicatorVisible) {
+            indicatorVisible = true;
             cursorIndex = i;
             indicatorTimer->stop();
             indicatorTimer->start(IndicatorMs);
             indicatorDirty = true;
             update();
+        } else {
+            // Still on the shown sample: the read-out stays, for another 3 seconds. Nothing
+            // needs drawing, but repaints for arriving samples must keep drawing it.
+            indicatorTimer->start(IndicatorMs);
         }
     }
     QWidget::mouseMoveEvent(event);

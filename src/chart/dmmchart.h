@@ -32,8 +32,10 @@ class QTimer;
 // a resize, new series) repaints at once.
 //
 // Behaviour chosen where the design leaves it open:
-// - A zoom whose range lies past the end of the series (samples cleared or replaced by
-//   fewer while zoomed) is cancelled at the next full repaint; all samples are shown.
+// - Clearing the points ends a zoom: the points that follow are another data set and are
+//   shown whole. (A zoom whose range lies past the end of the series is cancelled anyway.)
+// - A move that stays on the sample read out keeps the read-out for another 3 seconds; a
+//   move onto a sample after the read-out has vanished shows it again.
 // - decimals defaults to 1.
 // - A press and release without a drag of at least the platform's start-drag distance is a
 //   plain click: it hides the read-out and leaves the zoom as it is. Only a real drag zooms
@@ -56,9 +58,9 @@ public:
     void addSample(const QDateTime &time, double value, int line);
     // Exchanges the samples of series `line` with `series` (constant time) and repaints: a
     // view shows a kept data set again, and takes the shown one back, without rebuilding.
-    // Zoom and cursor are kept as clearPoints() keeps them.
+    // Like clearPoints(), it ends a zoom and keeps the cursor.
     void swapSeries(ChartSeries &series, int line);
-    // Deletes every point; the zoom and the cursor are kept.
+    // Deletes every point and ends a zoom; the cursor is kept.
     void clearPoints();
     // Writes the chart as last painted, without the frame; false before the first paint.
     bool savePicture(const QString &fileName);

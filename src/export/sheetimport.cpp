@@ -8,18 +8,29 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
-const QString celsiusSign = QStringLiteral("℃");
-const QString fahrenheitSign = QStringLiteral("℉");
 const QString humiditySign = QStringLiteral("%RH");
+// A temperature's unit as the table writes it, or typed as a degree sign and a letter.
+const QStringList temperatureSigns
+    = {QStringLiteral("℃"), QStringLiteral("℉"), QStringLiteral("°C"), QStringLiteral("°F")};
+const QStringList humiditySigns = {humiditySign};
 
-bool isEmptyRow(const QVariantList &row)
+// unit: one of the signs above, as readValue() found it.
+bool isFahrenheit(const QString &unit)
 {
-    for (const QVariant &cell : row) {
+    return unit == temperatureSigns.at(1) || unit == temperatureSigns.at(3);
+}
+
+bool isEmptyRow(const QVariant *cells, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const QVariant &cell = cells[i];
         if (cell.isValid()
             && !(cell.type() == QVariant::String && cell.toString().trimmed().isEmpty()))
             return false;
@@ -54,9 +65,7 @@ bool readValue(const QVariant &cell, int channel, double *value, QString *unit)
     if (cell.type() != QVariant::String)
         return false;
     QString text = cell.toString().trimmed();
-    const QStringList units
-        = channel == 1 ? QStringList {humiditySign} : QStringList {celsiusSign, fahrenheitSign};
-    for (const QString &sign : units) {
+    for (const QString &sign : channel == 1 ? humiditySigns : temperatureSigns) {
         if (text.endsWith(sign, Qt::CaseInsensitive)) {
             *unit = sign;
             text.chop(sign.size());
@@ -96,8 +105,11 @@ bool readTime(const QVariant &cell, QDateTime *time)
         return true;
     }
     if (cell.type() == QVariant::DateTime) {
-        *time = cell.toDateTime();
-        return time->isValid();
+        // The digits as written, whatever zone the cell's time came with.
+        const QDateTime given = cell.toDateTime();
+        *time
+            = given.timeSpec() == Qt::UTC ? given : QDateTime(given.date(), given.time(), Qt::UTC);
+        return given.date().isValid() && given.time().isValid();
     }
     if (isNumberCell(cell)) {
         *time = SheetLayout::fromSerial(cell.toDouble());
@@ -115,18 +127,84 @@ bool readTime(const QVariant &cell, QDateTime *time)
     return false;
 }
 
+// One row below the header: converted, skipped and counted, or passed over when empty.
+void takeRow(SheetImport::Result *result, int number, const QVariant *cells, int count,
+             bool filledBeyond)
+{
+    if (!filledBeyond && isEmptyRow(cells, count))
+        return;
+    ++result->rowsSeen;
+    ImportedReading reading;
+    if (SheetImport::convertRow(cells, count, &reading)) {
+        result->readings.append(reading);
+    } else {
+        ++result->skippedRows;
+        if (lcMeter().isDebugEnabled()) {
+            qCDebug(lcMeter) << "Workbook row" << number + 1
+                             << "skipped:" << QVector<QVariant>(cells, cells + count);
+        }
+    }
+}
+
+// Turns the rows into readings as the reader hands them over; the first is the header.
+class RowConverter : public WorkbookReader::RowVisitor
+{
+public:
+    explicit RowConverter(SheetImport::Result *result)
+        : m_result(result)
+    {
+    }
+    void row(const WorkbookReader::Row &row) override
+    {
+        if (!m_headerSeen)
+            m_headerSeen = true;
+        else
+            takeRow(m_result, row.number, row.cells, row.count, row.filledBeyond);
+    }
+    void restart() override
+    {
+        *m_result = SheetImport::Result();
+        m_headerSeen = false;
+    }
+
+private:
+    SheetImport::Result *m_result;
+    bool m_headerSeen = false;
+};
+
+SheetImport::Result finish(const QString &fileName, const WorkbookReader::Sheet &sheet,
+                           SheetImport::Result *result)
+{
+    if (sheet.error != WorkbookReader::NoError) {
+        qCWarning(lcMeter) << "Import of" << fileName << "failed with" << sheet.error;
+        SheetImport::Result failed;
+        failed.error = sheet.error;
+        return failed;
+    }
+    result->formulasWithoutResult = sheet.formulasWithoutResult;
+    if (result->formulasWithoutResult > 0) {
+        qCWarning(lcMeter) << "Workbook" << fileName << "has" << result->formulasWithoutResult
+                           << "formula cells without a saved result";
+    }
+    return std::move(*result);
+}
+
 } // namespace
 
 SheetImport::Result SheetImport::importFile(const QString &fileName)
 {
-    const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(fileName);
-    if (sheet.error != WorkbookReader::NoError) {
-        Result result;
-        result.error = sheet.error;
-        qCWarning(lcMeter) << "Import of" << fileName << "failed with" << sheet.error;
-        return result;
-    }
-    return convertRows(sheet.rows);
+    Result result;
+    RowConverter converter(&result);
+    const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(fileName, &converter);
+    return finish(fileName, sheet, &result);
+}
+
+SheetImport::Result SheetImport::importDevice(QIODevice *device)
+{
+    Result result;
+    RowConverter converter(&result);
+    const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(device, &converter);
+    return finish(QString(), sheet, &result);
 }
 
 SheetImport::Result SheetImport::convertRows(const QVector<QVariantList> &rows)
@@ -135,35 +213,34 @@ SheetImport::Result SheetImport::convertRows(const QVector<QVariantList> &rows)
     result.readings.reserve(std::max(0, rows.size() - 1));
     for (int i = 1; i < rows.size(); ++i) {
         const QVariantList &row = rows.at(i);
-        if (isEmptyRow(row))
-            continue;
-        ImportedReading reading;
-        if (convertRow(row, &reading)) {
-            result.readings.append(reading);
-        } else {
-            ++result.skippedRows;
-            qCDebug(lcMeter) << "Workbook row" << i + 1 << "skipped:" << row;
-        }
+        QVector<QVariant> cells(row.cbegin(), row.cend());
+        takeRow(&result, i, cells.constData(), cells.size(), false);
     }
     return result;
 }
 
 bool SheetImport::convertRow(const QVariantList &row, ImportedReading *reading)
 {
-    if (row.size() < SheetLayout::columnCount)
+    const QVector<QVariant> cells(row.cbegin(), row.cend());
+    return convertRow(cells.constData(), cells.size(), reading);
+}
+
+bool SheetImport::convertRow(const QVariant *cells, int count, ImportedReading *reading)
+{
+    if (count < SheetLayout::columnCount)
         return false;
     ImportedReading r;
-    if (!readIndex(row.at(0), &r.storeIndex) || !readTime(row.at(1), &r.time))
+    if (!readIndex(cells[0], &r.storeIndex) || !readTime(cells[1], &r.time))
         return false;
     QString temperatureUnit;
     for (int channel = 0; channel < 4; ++channel) {
         QString unit;
-        if (!readValue(row.at(2 + channel), channel, &r.values[size_t(channel)], &unit))
+        if (!readValue(cells[2 + channel], channel, &r.values[size_t(channel)], &unit))
             return false;
         if (channel == 0)
             temperatureUnit = unit;
     }
-    if (temperatureUnit == fahrenheitSign) {
+    if (isFahrenheit(temperatureUnit)) {
         for (size_t channel : {size_t(0), size_t(2), size_t(3)})
             r.values[channel] = TemperatureUnit::fahrenheitToCelsius(r.values[channel]);
     }
@@ -200,4 +277,13 @@ QString SheetImport::skippedRowsMessage(int skippedRows)
     return QCoreApplication::translate(
         "Widget", "%n row(s) of the workbook could not be read as readings and were skipped.",
         nullptr, skippedRows);
+}
+
+QString SheetImport::formulasWithoutResultMessage(int formulas)
+{
+    return QCoreApplication::translate(
+        "Widget",
+        "%n formula cell(s) of the workbook had no saved result and were read as empty. Open "
+        "the workbook in a spreadsheet program and save it there to have them calculated.",
+        nullptr, formulas);
 }

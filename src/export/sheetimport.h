@@ -12,6 +12,7 @@
 
 class DmmData;
 class IMyDmm;
+class QIODevice;
 
 // One reading read back from a workbook row, in the base units: degrees Celsius for
 // temperature, dew point and wet bulb, percent relative humidity. values[] is indexed by
@@ -20,16 +21,20 @@ class IMyDmm;
 struct ImportedReading
 {
     int storeIndex = 0;
-    QDateTime time; // null when the row's time cell was empty
+    // The wall-clock digits as written, in a Qt::UTC time: a meter's clock knows no daylight
+    // saving, so a time in a local spring-forward hour is kept and shown as it reads. Null
+    // when the row's time cell was empty.
+    QDateTime time;
     std::array<double, 4> values {};
 };
 
 // Turns the rows of a workbook's first worksheet into readings. The first row is the header.
 // By position: 0 the reading number, 1 the time (a date cell, a date serial, or a text
 // "yyyy-MM-dd hh:mm:ss" / "yyyy-MM-dd hh:mm"), 2..5 the values as numbers or as texts with an
-// optional unit ("℃", "℉", "%RH"). A "℉" temperature means the row's temperature, dew point
-// and wet bulb are Fahrenheit and are converted back; humidity never is. A row that cannot
-// be read that way is skipped and counted; empty rows are passed over silently.
+// optional unit ("℃" or "°C", "℉" or "°F", "%RH"). A Fahrenheit temperature means the row's
+// temperature, dew point and wet bulb are Fahrenheit and are converted back; humidity never
+// is. A row that cannot be read that way is skipped and counted; empty rows are passed over
+// silently. Rows are converted as the workbook is read, without holding its cells.
 class SheetImport
 {
 public:
@@ -37,13 +42,23 @@ public:
     {
         WorkbookReader::Error error = WorkbookReader::NoError;
         QVector<ImportedReading> readings;
-        int skippedRows = 0;
+        int rowsSeen = 0; // rows below the header that held anything
+        int skippedRows = 0; // of those, the ones that could not be read
+        // Formula cells among the columns read that had no saved result (read as blanks).
+        int formulasWithoutResult = 0;
+
+        // Rows were there, and not one of them could be read: a failed import rather than
+        // an empty one (a workbook with the header alone).
+        bool noRowReadable() const { return rowsSeen > 0 && readings.isEmpty(); }
     };
 
     static Result importFile(const QString &fileName);
+    // The device must be open for reading and allow seeking (a file or a buffer).
+    static Result importDevice(QIODevice *device);
     static Result convertRows(const QVector<QVariantList> &rows);
     // False when the row is too short or a cell does not read as it should.
     static bool convertRow(const QVariantList &row, ImportedReading *reading);
+    static bool convertRow(const QVariant *cells, int count, ImportedReading *reading);
 
     // A new reading of the row, owned by the caller; its values are made through the plug-in
     // (`dmm`, the code and text it gives for the base unit) when there is one.
@@ -52,6 +67,7 @@ public:
     // Messages for the main window (translated in its context).
     static QString failureMessage(); // the workbook could not be read
     static QString skippedRowsMessage(int skippedRows);
+    static QString formulasWithoutResultMessage(int formulas);
 };
 
 #endif // SHEETIMPORT_H

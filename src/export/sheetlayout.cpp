@@ -140,7 +140,7 @@ QDateTime SheetLayout::fromSerial(double serial)
         ++days;
         ms -= qint64(msPerDay);
     }
-    return QDateTime(serialEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    return QDateTime(serialEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
 }
 
 QDateTime SheetLayout::parseTime(const QString &text)
@@ -149,7 +149,7 @@ QDateTime SheetLayout::parseTime(const QString &text)
     QTime time;
     if (!parseTableTime(text.trimmed(), &date, &time))
         return QDateTime();
-    return QDateTime(date, time);
+    return QDateTime(date, time, Qt::UTC);
 }
 
 int SheetLayout::shownWidth(const Cell &cell)

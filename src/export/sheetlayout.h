@@ -35,9 +35,12 @@ public:
     // date; a number text in column A becomes a number; the value columns stay text.
     static Cell cellFor(int column, const QVariant &display);
 
-    // Date serials count days since 1899-12-30 on the local wall clock, the fraction being
-    // the time of day. fromSerial() gives an invalid QDateTime for serials outside the years
-    // a workbook can show, and rounds to the millisecond.
+    // Date serials count days since 1899-12-30 on the wall clock, the fraction being the
+    // time of day. toSerial() takes a time's own digits, whatever its zone. fromSerial() and
+    // parseTime() give the digits as a Qt::UTC time, so that no local daylight-saving gap
+    // can make them invalid; they show the same digits as they were written.
+    // fromSerial() gives an invalid QDateTime for serials outside the years a workbook can
+    // show, and rounds to the millisecond.
     static double toSerial(const QDateTime &time);
     static QDateTime fromSerial(double serial);
     // "yyyy-MM-dd hh:mm:ss" or "yyyy-MM-dd hh:mm"; invalid for anything else.

@@ -560,6 +560,10 @@ QByteArray XlsWriter::workbookStream() const
     QByteArray stream = globalsSubstream(&sheetOffsetField);
     put32(stream, sheetOffsetField, quint32(stream.size()));
     stream.append(sheetSubstream(quint32(stream.size())));
+    // A stream below the cutoff would be stored in the mini stream, where some readers do
+    // not look for a workbook; zeros after the last end record are passed over.
+    if (stream.size() < CfbWriter::miniStreamCutoff)
+        stream.append(QByteArray(CfbWriter::miniStreamCutoff - stream.size(), '\0'));
     return stream;
 }
 

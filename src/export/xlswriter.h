@@ -36,7 +36,8 @@ public:
     int rowCount() const; // one past the last row that has a cell
     int uniqueStringCount() const { return m_strings.size(); }
 
-    // The "Workbook" stream, and the compound file holding it.
+    // The "Workbook" stream (never shorter than the mini-stream cutoff), and the compound
+    // file holding it.
     QByteArray workbookStream() const;
     QByteArray fileBytes() const;
     // Replaces the file only when everything was written.

@@ -12,7 +12,9 @@
 
 #include <QAbstractItemView>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableWidgetItem>
 #include <QTimer>
 
@@ -26,6 +28,20 @@ namespace {
 constexpr int busyCursorReadings = 50000;
 // Right and bottom, as the grid has always drawn its cells.
 constexpr Qt::Alignment statisticAlignment = Qt::AlignRight | Qt::AlignBottom;
+// The widest figures the grid must show in full: counts up to 9 999 999 and statistics from
+// -999.9 to 9999.9, written with the font's widest digit.
+QStringList widestFigures(const QFontMetrics &metrics)
+{
+    QChar digit = QLatin1Char('0');
+    for (char c = '1'; c <= '9'; ++c) {
+        if (metrics.horizontalAdvance(QLatin1Char(c)) > metrics.horizontalAdvance(digit))
+            digit = QLatin1Char(c);
+    }
+    const QString count(7, digit);
+    const QString negative = QStringLiteral("-%1.%2").arg(QString(3, digit), digit);
+    const QString positive = QStringLiteral("%1.%2").arg(QString(4, digit), digit);
+    return {count, negative, positive};
+}
 
 // The grid's captions and numbers; humidity is never shown in another unit.
 double displayedStatistic(double value, int channel, int unit)
@@ -80,6 +96,52 @@ void Widget::setupStatisticTable()
 
     grid->resizeColumnsToContents();
     grid->resizeRowsToContents();
+    fitStatisticTable();
+}
+
+void Widget::fitStatisticTable()
+{
+    // Four columns sharing the pane's width equally leave some 40 pixels for a figure: "10000"
+    // would read "10…". The grid is made wide (and tall) enough for every figure it can show
+    // at the font in use, and the left pane wide enough for the grid.
+    QTableWidget *grid = ui->twMath;
+    QHeaderView *header = grid->horizontalHeader();
+    const QFont plain = grid->font();
+    QFont bold = plain;
+    bold.setWeight(QFont::Bold);
+    const QFontMetrics plainMetrics(plain);
+    const QFontMetrics boldMetrics(bold);
+    // What a cell draws around its text: the style's text margin either side, the grid line.
+    const int margins
+        = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1)
+        + (grid->showGrid() ? 1 : 0);
+    const QStringList figures = widestFigures(plainMetrics);
+    auto widest = [&](int column, const QStringList &texts) {
+        int width = boldMetrics.horizontalAdvance(grid->item(0, column)->text());
+        for (const QString &text : texts)
+            width = std::max(width, plainMetrics.horizontalAdvance(text));
+        return width + margins;
+    };
+
+    // The count keeps a width of its own; the three values share the rest equally.
+    const int countWidth = widest(1, figures.mid(0, 1));
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->resizeSection(1, countWidth);
+    int valueWidth = 0;
+    for (int column = 2; column < 5; ++column)
+        valueWidth = std::max(valueWidth, widest(column, figures.mid(1)));
+    const int captionWidth = header->sectionSize(0); // sized to its captions above
+    grid->setMinimumWidth(captionWidth + countWidth + 3 * valueWidth + 2 * grid->frameWidth());
+
+    int rowsHeight = 2 * grid->frameWidth();
+    for (int row = 0; row < grid->rowCount(); ++row)
+        rowsHeight += grid->rowHeight(row);
+    grid->setFixedHeight(std::max(grid->minimumHeight(), rowsHeight));
+
+    const QMargins paneMargins = ui->gridLayout_2->contentsMargins();
+    ui->widget_2->setMinimumWidth(
+        std::max(ui->widget_2->minimumWidth(),
+                 grid->minimumWidth() + paneMargins.left() + paneMargins.right()));
 }
 
 void Widget::updateItemStatistic(ItemData *item, const DmmData *data)
@@ -99,10 +161,11 @@ void Widget::updateStatisticTable()
         const int row = k + 1;
         const double shown[] = {s->minimum, s->maximum, s->average};
         grid->item(row, 1)->setText(QStringLiteral("%1").arg(s->count));
-        for (int i = 0; i < 3; ++i)
-            grid->item(row, 2 + i)
-                ->setText(QStringLiteral("%1").arg(displayedStatistic(shown[i], k, m_unitIndex), 0,
-                                                   'f', 1));
+        for (int i = 0; i < 3; ++i) {
+            // Without readings there is nothing to convert: 0.0 in either unit, not 32.0.
+            const double value = s->count == 0 ? 0.0 : displayedStatistic(shown[i], k, m_unitIndex);
+            grid->item(row, 2 + i)->setText(QStringLiteral("%1").arg(value, 0, 'f', 1));
+        }
     }
 }
 

@@ -26,6 +26,7 @@ class IDmm;
 class IMyDmm;
 class QAction;
 class QStandardItem;
+class QTimer;
 class SerialDeviceInf;
 class SerialRS232VirInf;
 class TvItemModel;
@@ -149,6 +150,8 @@ private:
     void runOptionsDialog();
     // The statistics grid's fixed cells (itemviews.cpp).
     void setupStatisticTable();
+    // Sizes the grid, and its pane, for the widest figures it can show (itemviews.cpp).
+    void fitStatisticTable();
     // The four values of a reading as shown in the current unit (livemeasurement.cpp).
     QVector<DmmValue> convertReading(const DmmData *reading) const;
     // Hands a kept reading to the active item and appends it to the statistics, the table and
@@ -169,6 +172,11 @@ private:
     // Readings may come faster than a screen refreshes: the statistics grid keeps its texts
     // current but is redrawn at most every DMMChart::RebuildIntervalMs (itemviews.cpp).
     void holdGridRepaint();
+    // Ends the download under way with the completion message, or with a warning naming how
+    // many of the announced records arrived (storeddownload.cpp).
+    void finishDownload();
+    // The link closed while records were still to come (storeddownload.cpp).
+    void downloadLinkLost();
 
     Ui::Widget *ui = nullptr;
 
@@ -191,10 +199,22 @@ private:
 
     // The download's dialog; it deletes itself when closed, which clears this pointer.
     QPointer<QProgressDialog> progressDialog;
+    // The download under way: what the meter announced and what has arrived. The meter may
+    // report the last record before it has come; the window then waits for it a little.
+    struct StoreDownload
+    {
+        bool running = false;
+        int announced = 0;
+        int received = 0;
+        bool allReported = false; // the meter's progress reached its total
+    };
+    StoreDownload m_download;
+    QTimer *m_downloadGrace = nullptr; // started once the meter reported the last record
     DlgSettings *m_settingsDialog = nullptr;
 
+    // Celsius until the meter's parameter record says otherwise, and shown as such.
     int m_unitIndex = 0;
-    QString m_unitText;
+    QString m_unitText = QStringLiteral("℃");
 
     // Every live reading counts, recorded or not; every third one asks for the parameters.
     qint64 m_readingCount = 0;

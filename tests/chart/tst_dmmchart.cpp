@@ -102,6 +102,7 @@ private slots:
     void zoom_data();
     void zoom();
     void samplesWhileZoomed();
+    void clearedWhileZoomed_data();
     void clearedWhileZoomed();
     void mouseOnlyCopiesLayers();
     void fastSamplesRebuildSeldom();
@@ -313,6 +314,16 @@ void TestDMMChart::readoutExpires()
     chart->addPoint(point(100, 50), 0);
     QCOMPARE(picture(*chart).pixel(Left + chart->line(0)->offsets[10], Top + 50), Indicator);
 
+    // A move that stays on the same sample keeps it through the next samples, and it lives
+    // another 3 seconds from there.
+    QTest::qWait(1000);
+    QTest::mouseMove(chart.get(), QPoint(Left + 61, Top + 80));
+    QCOMPARE(chart->cursorSample(), 10);
+    QVERIFY(chart->isIndicatorVisible());
+    QVERIFY(timer->remainingTime() > 2500);
+    chart->addPoint(point(101, 40), 0);
+    QCOMPARE(picture(*chart).pixel(Left + chart->line(0)->offsets[10], Top + 50), Indicator);
+
     QTRY_VERIFY_WITH_TIMEOUT(!chart->isIndicatorVisible(), 4000);
     const QImage image = picture(*chart);
     for (int x = Left; x < Left + 600; ++x)
@@ -399,8 +410,22 @@ void TestDMMChart::samplesWhileZoomed()
     QCOMPARE(chart->visibleLast(), 105);
 }
 
+void TestDMMChart::clearedWhileZoomed_data()
+{
+    QTest::addColumn<int>("count"); // samples of the new data set
+    QTest::addColumn<bool>("exchange"); // a kept series lent instead of cleared and added
+    QTest::newRow("replaced by fewer samples than the zoom reaches") << 10 << false;
+    QTest::newRow("replaced by as many samples") << 100 << false;
+    QTest::newRow("a kept series of fewer samples") << 10 << true;
+    QTest::newRow("a kept series of as many samples") << 100 << true;
+}
+
+// Replacing the points ends the zoom: the new data set is shown whole, and its samples are
+// drawn as they come.
 void TestDMMChart::clearedWhileZoomed()
 {
+    QFETCH(int, count);
+    QFETCH(bool, exchange);
     chart->addPoints(samples(100), 0);
     chart->repaint();
     drag(QLine(Left + 300, Top + 10, Left + 480, Top + 100)); // samples 50 .. 79
@@ -408,16 +433,29 @@ void TestDMMChart::clearedWhileZoomed()
     QTest::mouseMove(chart.get(), QPoint(Left + 590, Top + 50));
     QVERIFY(chart->isIndicatorVisible());
 
-    // Replaced by fewer samples than the zoom reaches: all of them are shown.
-    chart->clearPoints();
-    chart->addPoints(samples(10), 0);
-    const QImage image = picture(*chart);
+    ChartSeries kept;
+    if (exchange) {
+        for (int i = 0; i < count; ++i)
+            kept.append(sampleTime(i), 20 + i % 11);
+        chart->swapSeries(kept, 0);
+    } else {
+        chart->clearPoints();
+        chart->addPoints(samples(count), 0);
+    }
     QVERIFY(!chart->isZoomed());
+    const QImage image = picture(*chart);
     QCOMPARE(chart->visibleFirst(), 0);
-    QCOMPARE(chart->visibleLast(), 9);
-    QCOMPARE(chart->chartScale().xScale, 60.0);
-    // The read-out moved to the last sample still there.
-    QCOMPARE(image.pixel(Left + 540, Top + 50), Indicator);
+    QCOMPARE(chart->visibleLast(), count - 1);
+    QCOMPARE(chart->chartScale().xScale, 600.0 / count);
+    // The read-out stays on the cursor's place, or on the last sample still there.
+    const int cursor = std::min(29, count - 1);
+    QCOMPARE(image.pixel(Left + chart->line(0)->offsets[cursor], Top + 50), Indicator);
+
+    const int drawn = chart->drawn;
+    chart->addPoint(point(count, 25), 0);
+    chart->repaint();
+    QCOMPARE(chart->drawn, drawn + 1);
+    QCOMPARE(chart->visibleLast(), count);
 
     chart->clearPoints();
     picture(*chart);

@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "deletioncounter.h"
 #include "readings.h"
 #include "windowfixture.h"
@@ -9,8 +10,10 @@
 #include "tvitemmodel.h"
 
 #include <QAbstractItemView>
+#include <QFile>
 #include <QHeaderView>
 #include <QLoggingCategory>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -42,6 +45,8 @@ private slots:
     void gridCaptions();
     void statistics_data();
     void statistics();
+    void statisticFiguresFit_data();
+    void statisticFiguresFit();
     void rebuildFollowsTheUnit_data();
     void rebuildFollowsTheUnit();
     void plottedAt_data();
@@ -132,6 +137,70 @@ void TestItemViews::statistics()
     QCOMPARE(statisticGrid(window.get())->item(1, 2)->font().weight(), 50);
 }
 
+void TestItemViews::statisticFiguresFit_data()
+{
+    QTest::addColumn<QString>("fontDpi"); // empty: the platform's own
+    QTest::newRow("default font") << QString();
+    QTest::newRow("QT_FONT_DPI=120") << "120";
+}
+
+// At the window's first-start size every figure the grid can show is drawn whole: counts up
+// to 9 999 999 and values from -999.9 to 9999.9, in either unit; and no row is cut off.
+void TestItemViews::statisticFiguresFit()
+{
+    QFETCH(QString, fontDpi);
+    if (!fontDpi.isEmpty()) {
+        // The font resolution is fixed when the application object is made.
+        const ChildRun run = rerunInChild(QStringLiteral("statisticFiguresFit:default font"),
+                                          {QStringLiteral("QT_FONT_DPI=") + fontDpi});
+        QVERIFY2(run.passed(), qPrintable(run.output));
+        return;
+    }
+    QFile::remove(testOptionsFilePath());
+    auto window = makeTestWindow({}, true);
+    QCOMPARE(window->width(), 1000);
+    const QTableWidget *grid = statisticGrid(window.get());
+    // The pane holds the grid however far its splitter is dragged.
+    const QWidget *pane = child<QWidget>(window.get(), "widget_2");
+    QVERIFY(pane->minimumWidth() >= std::max(230, grid->minimumWidth()));
+    const int margins
+        = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1)
+        + (grid->showGrid() ? 1 : 0);
+    // The widest figures in either unit, then a count above 10 000 in ℉ to look at.
+    const struct
+    {
+        int unit, count;
+        double low, high;
+    } cases[]
+        = {{0, 9999999, -999.9, 9999.9}, {1, 9999999, -999.9, 9999.9}, {1, 12345, -8.8, 113.0}};
+    for (const auto &c : cases) {
+        QVERIFY(setUnit(window.get(), c.unit));
+        for (int k = 0; k < Channel::Count; ++k) {
+            const int unit = k == Channel::Humidity ? 0 : c.unit; // humidity is not converted
+            ItemStatistic *s = window->activeItem()->getStatistic(k);
+            s->count = c.count;
+            s->minimum = s->average = TemperatureUnit::toCelsius(c.low, unit);
+            s->maximum = TemperatureUnit::toCelsius(c.high, unit);
+        }
+        window->updateStatisticTable();
+        QCOMPARE(statistic(window.get(), Channel::DewPoint, Statistic::Maximum),
+                 QString::number(c.high, 'f', 1));
+        for (int row = 0; row < grid->rowCount(); ++row) {
+            for (int column = 0; column < grid->columnCount(); ++column) {
+                const QTableWidgetItem *cell = grid->item(row, column);
+                const int needed = QFontMetrics(cell->font()).horizontalAdvance(cell->text());
+                QVERIFY2(needed + margins <= grid->columnWidth(column), qPrintable(cell->text()));
+            }
+        }
+        const int last = grid->rowCount() - 1;
+        QVERIFY(grid->rowViewportPosition(last) + grid->rowHeight(last)
+                <= grid->viewport()->height());
+    }
+    const QString dpi = qEnvironmentVariable("QT_FONT_DPI", QStringLiteral("default"));
+    saveShot(window.get(), QStringLiteral("statistics-fahrenheit-window-dpi-") + dpi);
+    saveShot(statisticGrid(window.get()), QStringLiteral("statistics-fahrenheit-grid-dpi-") + dpi);
+}
+
 void TestItemViews::rebuildFollowsTheUnit_data()
 {
     QTest::addColumn<int>("unit"); // -1: no parameter record yet
@@ -139,7 +208,7 @@ void TestItemViews::rebuildFollowsTheUnit_data()
     QTest::addColumn<double>("plotted");
     QTest::addColumn<QString>("dewPoint");
 
-    QTest::newRow("before the first parameter record") << -1 << "21.5 " << 21.5 << "9.1 ";
+    QTest::newRow("before the first parameter record") << -1 << "21.5 ℃" << 21.5 << "9.1 ℃";
     QTest::newRow("Celsius") << 0 << "21.5 ℃" << 21.5 << "9.1 ℃";
     QTest::newRow("Fahrenheit") << 1 << "70.7 ℉" << 70.7 << "48.4 ℉";
 }
@@ -216,8 +285,12 @@ void TestItemViews::plottedAt()
 void TestItemViews::viewsOfAnEmptyItem_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("another, new item becomes active") << "new";
-    QTest::newRow("the active item is emptied") << "clear";
+    QTest::addColumn<int>("unit");
+    QTest::newRow("another, new item becomes active") << "new" << 0;
+    QTest::newRow("the active item is emptied") << "clear" << 0;
+    // Nothing to convert: not 32.0.
+    QTest::newRow("another, new item becomes active, in ℉") << "new" << 1;
+    QTest::newRow("the active item is emptied, in ℉") << "clear" << 1;
 }
 
 // The views never keep anything of the item shown before; the emptied readings are deleted
@@ -225,7 +298,9 @@ void TestItemViews::viewsOfAnEmptyItem_data()
 void TestItemViews::viewsOfAnEmptyItem()
 {
     QFETCH(QString, how);
+    QFETCH(int, unit);
     auto window = makeTestWindow();
+    QVERIFY(setUnit(window.get(), unit));
     ItemData *item = window->activeItem();
     for (int i = 0; i < 500; ++i)
         record(window.get(), item, makeReading(20.0 + i % 7, 45.0, 9.1, 14.2));

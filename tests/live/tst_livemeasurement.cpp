@@ -179,11 +179,11 @@ void TestLiveMeasurement::recordedReadingInEveryView()
 
     const QDateTime first(QDate(2024, 6, 1), QTime(8, 30, 15));
     meter->emitDisplay(21.5, 45.0, 9.1, 14.2, first);
-    // No parameter record yet: no unit text, and the form's own "℃" is gone.
+    // No parameter record yet: the unit is the one the window starts with, Celsius.
     QCOMPARE(readOuts(window.get()), (QStringList {"21.5", "45.0", "9.1", "14.2"}));
-    QCOMPARE(readOutUnits(window.get()), (QStringList {"", "%RH", "", ""}));
+    QCOMPARE(readOutUnits(window.get()), (QStringList {"℃", "%RH", "℃", "℃"}));
 
-    const QStringList tags {"21.5 ", "45.0 %RH", "9.1 ", "14.2 "};
+    const QStringList tags {"21.5 ℃", "45.0 %RH", "9.1 ℃", "14.2 ℃"};
     const double values[] = {21.5, 45.0, 9.1, 14.2};
     for (int channel = 0; channel < Channel::Count; ++channel) {
         const ChartPoint *point = chartPoints(window.get(), channel).value(0);
