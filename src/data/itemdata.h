@@ -56,9 +56,6 @@ public:
 
     // Deletes every reading and resets the four statistics.
     void clearData();
-    // Counts the clearings, so that an observer can tell an item that was emptied and filled
-    // again from one that only grew.
-    quint64 generation() const { return m_generation; }
 
 private:
     Q_DISABLE_COPY(ItemData)
