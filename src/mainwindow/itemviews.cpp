@@ -5,6 +5,7 @@
 #include "dmmchart.h"
 #include "dmmdata.h"
 #include "imydmm.h"
+#include "itemseries.h"
 #include "meterlog.h"
 #include "temperatureunit.h"
 #include "waitcursor.h"
@@ -12,10 +13,10 @@
 #include <QAbstractItemView>
 #include <QFont>
 #include <QFontMetrics>
-#include <QHash>
 #include <QHeaderView>
 #include <QStyle>
 #include <QTableWidgetItem>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -47,36 +48,6 @@ double displayedStatistic(double value, int channel, int unit)
 {
     return channel == Channel::Humidity ? value : TemperatureUnit::fromCelsius(value, unit);
 }
-
-// The cursor read-outs of a rebuild: "<converted text> <unit>". Readings of an item repeat
-// the same few hundred texts, so every distinct read-out is formatted once and shared by all
-// the points that show it; at a million readings this saves four string allocations per
-// reading. A data set with unusually many distinct texts only makes the cache start over.
-class TagCache
-{
-public:
-    explicit TagCache(const QString &unit)
-        : unit(unit)
-    {
-    }
-
-    QVariant tag(const QString &text)
-    {
-        auto it = tags.constFind(text);
-        if (it != tags.constEnd())
-            return *it;
-        if (tags.size() >= maximumSize)
-            tags.clear();
-        const QVariant made(QStringLiteral("%1 %2").arg(text, unit));
-        tags.insert(text, made);
-        return made;
-    }
-
-private:
-    static constexpr int maximumSize = 8192;
-    QString unit;
-    QHash<QString, QVariant> tags;
-};
 
 } // namespace
 
@@ -204,46 +175,76 @@ void Widget::refreshItemViews()
         return;
 
     const QList<DmmData *> readings = m_activeItem->getDataList();
-    // Rebuilding a large item takes a noticeable moment; say so with the busy cursor.
-    const WaitCursor waitCursor(readings.size() >= busyCursorReadings);
+    // Showing a large item for the first time takes a noticeable moment; say so with the busy
+    // cursor. Its series are kept, so showing it again is quick.
+    const ItemSeries *kept = ItemSeries::find(m_activeItem);
+    const WaitCursor waitCursor(readings.size() - (kept ? kept->size() : 0) >= busyCursorReadings);
 
     m_dataModel->clearData();
     m_dataModel->setDataList(readings);
     ui->tv->scrollToBottom();
 
-    // The old points go before the new ones are made, so that the new ones reuse their memory
-    // instead of doubling the peak for an item of a million readings.
-    QList<ChartPoint *> points[Channel::Count];
-    for (QList<ChartPoint *> &list : points)
-        list.reserve(readings.size());
-    const auto charts = this->charts();
-    for (DMMChart *chart : charts)
-        chart->clearPoints();
+    showItemSeries(m_activeItem);
 
-    TagCache temperatureTags(m_unitText);
-    TagCache humidityTags(QStringLiteral("%RH"));
-    const bool traced = lcReading().isDebugEnabled();
-
-    for (const DmmData *reading : readings) {
-        const QDateTime time = reading->isStore() ? reading->storeTime() : reading->time();
-        for (int k = 0; k < Channel::Count; ++k) {
-            const DmmValue raw = reading->value(k);
-            // Without the plug-in (it failed to load) the values are shown as recorded.
-            const DmmValue shown = m_myDmm ? m_myDmm->convertValue(raw, k, m_unitIndex) : raw;
-            if (k == 0 && traced)
-                qCDebug(lcReading) << shown.value << shown.text;
-            auto *point = new ChartPoint; // handed to its chart below
-            point->time = time;
-            point->value = shown.value;
-            point->tag = k == Channel::Humidity ? humidityTags.tag(shown.text)
-                                                : temperatureTags.tag(shown.text);
-            points[k].append(point);
+    if (lcReading().isDebugEnabled()) {
+        for (const DmmData *reading : readings) {
+            const DmmValue raw = reading->temperature();
+            const DmmValue shown
+                = m_myDmm ? m_myDmm->convertValue(raw, Channel::Temperature, m_unitIndex) : raw;
+            qCDebug(lcReading) << shown.value << shown.text;
         }
     }
-    qCDebug(lcMeter).nospace() << "Count: " << points[0].size();
-
-    for (int k = 0; k < Channel::Count; ++k)
-        charts[k]->addPoints(points[k], 0);
+    qCDebug(lcMeter).nospace() << "Count: " << readings.size();
 
     updateStatisticTable();
+}
+
+void Widget::holdGridRepaint()
+{
+    QTableWidget *grid = ui->twMath;
+    if (!grid->updatesEnabled())
+        return; // already held; the timer below lets it go
+    if (!m_gridRepainted.isValid() || m_gridRepainted.elapsed() >= DMMChart::RebuildIntervalMs) {
+        m_gridRepainted.start();
+        return;
+    }
+    // Changes made meanwhile are drawn when updates are enabled again, all at once.
+    grid->setUpdatesEnabled(false);
+    const int wait = int(DMMChart::RebuildIntervalMs - m_gridRepainted.elapsed());
+    QTimer::singleShot(std::max(wait, 0), this, [this] {
+        m_gridRepainted.start();
+        ui->twMath->setUpdatesEnabled(true);
+    });
+}
+
+void Widget::showItemSeries(ItemData *item)
+{
+    const auto charts = this->charts();
+    if (m_shownSeries)
+        m_shownSeries->takeBack();
+    m_shownSeries = nullptr;
+    // Whatever else the charts show goes; the charts treat it as a new data set.
+    for (DMMChart *chart : charts)
+        chart->clearPoints();
+    if (!item)
+        return;
+    ItemSeries *series = ItemSeries::of(item, m_dataModel);
+    series->sync();
+    series->setUnit(m_unitIndex);
+    series->lendTo(charts);
+    m_shownSeries = series;
+}
+
+void Widget::catchUpItemSeries()
+{
+    if (!m_activeItem)
+        return;
+    ItemSeries *series = ItemSeries::of(m_activeItem, m_dataModel);
+    if (m_shownSeries && m_shownSeries != series)
+        m_shownSeries->takeBack();
+    series->takeBack();
+    series->sync();
+    series->setUnit(m_unitIndex);
+    series->lendTo(charts());
+    m_shownSeries = series;
 }

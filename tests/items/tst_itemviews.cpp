@@ -53,6 +53,8 @@ private slots:
     void plottedAt();
     void viewsOfAnEmptyItem_data();
     void viewsOfAnEmptyItem();
+    void seriesKeptBetweenShowings_data();
+    void seriesKeptBetweenShowings();
     void perReadingDiagnosticsAreOffByDefault();
     void largeItemTableStaysCheap();
 };
@@ -236,12 +238,12 @@ void TestItemViews::rebuildFollowsTheUnit()
     for (int channel = 0; channel < Channel::Count; ++channel)
         QCOMPARE(chartPoints(window.get(), channel).size(), 3);
     const ChartPoint *t = chartPoints(window.get(), Channel::Temperature).last();
-    QCOMPARE(t->tag.toString(), temperature);
+    QCOMPARE(chartTag(window.get(), Channel::Temperature, 2), temperature);
     QVERIFY(qFuzzyCompare(t->value, plotted));
     const ChartPoint *h = chartPoints(window.get(), Channel::Humidity).last();
-    QCOMPARE(h->tag.toString(), QStringLiteral("47.0 %RH"));
+    QCOMPARE(chartTag(window.get(), Channel::Humidity, 2), QStringLiteral("47.0 %RH"));
     QCOMPARE(h->value, 47.0);
-    QCOMPARE(chartPoints(window.get(), Channel::DewPoint).last()->tag.toString(), dewPoint);
+    QCOMPARE(chartTag(window.get(), Channel::DewPoint, 2), dewPoint);
     QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
              temperature.section(QLatin1Char(' '), 0, 0));
 
@@ -325,6 +327,71 @@ void TestItemViews::viewsOfAnEmptyItem()
     for (int channel = 0; channel < Channel::Count; ++channel) {
         QCOMPARE(chartPoints(window.get(), channel).size(), 0);
         QCOMPARE(statisticRow(window.get(), channel), QStringList({"0", "0.0", "0.0", "0.0"}));
+    }
+}
+
+void TestItemViews::seriesKeptBetweenShowings_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what happens while another item is shown
+    QTest::addColumn<int>("shown"); // readings the charts show afterwards
+    QTest::newRow("nothing") << "nothing" << 300;
+    QTest::newRow("readings added") << "added" << 305;
+    QTest::newRow("emptied and filled anew") << "refilled" << 5;
+    QTest::newRow("unit changed") << "fahrenheit" << 300;
+}
+
+// An item shown before shows again without being rebuilt, and still exactly as its readings
+// say: readings added or cleared while it was not shown, and the unit of the moment, count.
+void TestItemViews::seriesKeptBetweenShowings()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(int, shown);
+    auto window = makeTestWindow();
+    ItemData *item = window->activeItem();
+    const QModelIndex row = liveItemRow(window.get(), 0);
+    fillActiveItem(window.get(), 300);
+    const ChartPoint *firstPoint = chartPoints(window.get(), Channel::Temperature).first();
+
+    window->newItem(QStringLiteral("Other"), ItemData::Measure);
+    QCOMPARE(chartPoints(window.get(), Channel::Temperature).size(), 0);
+    if (meanwhile == QLatin1String("refilled"))
+        item->clearData();
+    if (meanwhile == QLatin1String("added") || meanwhile == QLatin1String("refilled")) {
+        for (int i = 0; i < 5; ++i)
+            record(window.get(), item, makeReading(30.0 + i, 60.0, 12.0, 20.0 - i));
+    }
+    if (meanwhile == QLatin1String("fahrenheit"))
+        QVERIFY(setUnit(window.get(), 1));
+    window->itemSetToActive(row);
+
+    QCOMPARE(window->activeItem(), item);
+    const QList<DmmData *> readings = item->getDataList();
+    QCOMPARE(readings.size(), shown);
+    if (meanwhile != QLatin1String("refilled"))
+        QCOMPARE(chartPoints(window.get(), Channel::Temperature).first(), firstPoint);
+    const bool fahrenheit = window->unitIndex() == 1;
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const QList<ChartPoint *> points = chartPoints(window.get(), channel);
+        QCOMPARE(points.size(), shown);
+        for (int i = 0; i < shown; ++i) {
+            const double value = readings.at(i)->value(channel).value;
+            QCOMPARE(points.at(i)->value,
+                     fahrenheit && channel != Channel::Humidity
+                         ? TemperatureUnit::celsiusToFahrenheit(value)
+                         : value);
+            QCOMPARE(points.at(i)->time, readings.at(i)->time());
+        }
+        // The read-out says what the table says.
+        QCOMPARE(chartTag(window.get(), channel, shown - 1),
+                 tableCell(window.get(), shown - 1, DataModel::TemperatureColumn + channel));
+    }
+
+    // Back to Celsius: the values as recorded, without a trace of the round trip.
+    if (fahrenheit) {
+        QVERIFY(setUnit(window.get(), 0));
+        const QList<ChartPoint *> points = chartPoints(window.get(), Channel::DewPoint);
+        for (int i = 0; i < shown; ++i)
+            QCOMPARE(points.at(i)->value, readings.at(i)->dewPoint().value);
     }
 }
 

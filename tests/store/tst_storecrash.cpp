@@ -148,6 +148,17 @@ void TestStoreCrash::killed()
     QVERIFY2(QTest::qWaitFor([&] { return readLog(logPath).readings.size() >= killAfter; }, 60000),
              qPrintable(
                  QStringLiteral("only %1 readings logged").arg(readLog(logPath).readings.size())));
+    // Readings may come in large groups (a download): wait until some were held for a second.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const qint64 heldBefore = QDateTime::currentMSecsSinceEpoch() - 1200;
+            for (const auto &mark : readLog(logPath).marks) {
+                if (mark.first <= heldBefore && mark.second > 0)
+                    return true;
+            }
+            return false;
+        },
+        60000));
     QThread::msleep(QRandomGenerator::global()->bounded(300));
     const qint64 killedAt = QDateTime::currentMSecsSinceEpoch();
     running->kill();
