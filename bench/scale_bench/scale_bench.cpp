@@ -441,8 +441,7 @@ void Bench::recording(int size)
         wall.push_back(watch.wallMs() * 1e3 / readingsPerRun);
     }
     window->on_actionStop_triggered();
-    Row &r
-        = row(QStringLiteral("live recording with repaint, per reading"), QStringLiteral("us"));
+    Row &r = row(QStringLiteral("live recording with repaint, per reading"), QStringLiteral("us"));
     r.cpu[size] = median(cpu);
     r.wall[size] = median(wall);
 }
