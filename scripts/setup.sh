@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, only those that are missing.
-# Usage: scripts/setup.sh build|test
+# Usage: scripts/setup.sh build|test|fuzz
 # Works as root or through sudo, and is safe to run any number of times.
 set -euo pipefail
 
 build_packages=(
     build-essential cmake pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev libqt5sql5-sqlite
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
     libxlsxwriter-dev libminizip-dev zlib1g-dev
     fonts-noto-cjk
@@ -16,10 +16,13 @@ test_packages=(
     appstream desktop-file-utils clang-format git
 )
 
+fuzz_packages=(clang-14 libclang-rt-14-dev)
+
 packages=("${build_packages[@]}")
-if [ "${1:-build}" = test ]; then
-    packages+=("${test_packages[@]}")
-fi
+case "${1:-build}" in
+test) packages+=("${test_packages[@]}") ;;
+fuzz) packages+=("${fuzz_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -222,6 +222,29 @@
     </message>
 </context>
 <context>
+    <name>StoreSession</name>
+    <message>
+        <source>The measurement store could not be read. It was renamed to %1 and a new one was started.</source>
+        <translation>无法读取测量数据库，已将其重命名为 %1，并新建了一个数据库。</translation>
+    </message>
+    <message>
+        <source>The last session did not end normally: %1 readings were recovered.</source>
+        <translation>上次运行未正常结束：已恢复 %1 条读数。</translation>
+    </message>
+    <message>
+        <source>Measurements are not being saved.</source>
+        <translation>测量数据未被保存。</translation>
+    </message>
+    <message>
+        <source>Measurements are not being saved: the measurement store cannot be used.
+%1
+%2</source>
+        <translation>测量数据未被保存：无法使用测量数据库。
+%1
+%2</translation>
+    </message>
+</context>
+<context>
     <name>Widget</name>
     <message>
         <source>TEMP</source>
@@ -424,6 +447,14 @@
     <message>
         <source>All stored data have been downloaded.</source>
         <translation>全部存储数据已下载完毕。</translation>
+    </message>
+    <message>
+        <source>Only %1 of %2 stored records were downloaded.</source>
+        <translation>仅下载了 %2 条存储记录中的 %1 条。</translation>
+    </message>
+    <message>
+        <source>The link to the meter was lost: %1 of %2 stored records were downloaded.</source>
+        <translation>与仪表的连接已断开：已下载 %2 条存储记录中的 %1 条。</translation>
     </message>
     <message>
         <source>&amp;File</source>

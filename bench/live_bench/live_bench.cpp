@@ -11,21 +11,31 @@
 //   table row the table view taking one row and scrolling per reading, painted: the cost
 //            that recording avoids by gathering rows that come close together
 //
+// Then the cost of the measurement store: recording into a fresh item as "slot only" does
+// (a turn of the event loop per batch), for long enough that the store's recorder takes its
+// turns, with and without the window's store session, in alternating rounds (the store's
+// writer thread works meanwhile). Per reading, medians of the rounds: the wall time of the
+// window's thread and the CPU time of the whole process, with the ratio store on / off.
+//
 // Usage: live_bench [batches] [batch size]   (runs on the offscreen platform unless
 // QT_QPA_PLATFORM says otherwise; needs Lib/ with the simulated meter beside it)
 
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "itemdata.h"
+#include "storesession.h"
 #include "widget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -57,6 +67,57 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// CPU time of the whole process, the store's writer thread included.
+double processCpuUs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
+}
+
+struct Cost
+{
+    double wallUs = 0; // per reading, the window's thread
+    double cpuUs = 0; // per reading, the process
+};
+
+// Records `count` readings into a new window's first item, a turn of the event loop after
+// each `batchSize`, with or without a store session in a folder of its own.
+Cost recordFresh(int count, int batchSize, bool withStore)
+{
+    QTemporaryDir folder;
+    Widget window;
+    std::unique_ptr<StoreSession> session;
+    if (withStore)
+        session = std::make_unique<StoreSession>(&window, folder.path());
+    window.show();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    MeterOptions options = window.options();
+    options.SampleRate = 0;
+    options.Infinite = true;
+    window.setOptions(options);
+    window.on_actionStart_triggered();
+
+    const QDateTime start = QDateTime::currentDateTime();
+    QElapsedTimer timer;
+    const double cpu = processCpuUs();
+    timer.start();
+    for (int i = 0; i < count; ++i) {
+        window.slotDmmDisplay(makeReading(i, start));
+        if (i % batchSize == batchSize - 1)
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    Cost cost;
+    cost.wallUs = timer.nsecsElapsed() / 1000.0 / count;
+    cost.cpuUs = (processCpuUs() - cpu) / count;
+    window.on_actionStop_triggered();
+    if (session)
+        session->finish();
+    return cost;
 }
 
 } // namespace
@@ -155,5 +216,28 @@ int main(int argc, char **argv)
         out.flush();
     }
     window.on_actionStop_triggered();
+
+    // Long enough for several turns of the store's recorder.
+    const int storeReadings = 60000;
+    std::vector<double> wall[2], cpu[2];
+    for (int round = 0; round < 5; ++round) {
+        for (const bool withStore : {false, true}) {
+            const Cost cost = recordFresh(storeReadings, batchSize, withStore);
+            wall[withStore].push_back(cost.wallUs);
+            cpu[withStore].push_back(cost.cpuUs);
+        }
+    }
+    const double wallOff = median(wall[0]), wallOn = median(wall[1]);
+    const double cpuOff = median(cpu[0]), cpuOn = median(cpu[1]);
+    out << QStringLiteral("store (%1 readings into a new item, 5 rounds): window's "
+                          "thread %2 us/reading off, %3 on (x%4); process CPU %5 us/reading "
+                          "off, %6 on (x%7)\n")
+               .arg(storeReadings)
+               .arg(wallOff, 0, 'f', 1)
+               .arg(wallOn, 0, 'f', 1)
+               .arg(wallOn / wallOff, 0, 'f', 2)
+               .arg(cpuOff, 0, 'f', 1)
+               .arg(cpuOn, 0, 'f', 1)
+               .arg(cpuOn / cpuOff, 0, 'f', 2);
     return 0;
 }

@@ -14,8 +14,11 @@
 namespace {
 
 // Records are sent in small groups, one group per turn of the event loop, so that the
-// receiving window stays responsive during a long download.
+// receiving window stays responsive during a long download. A memory of millions of records
+// goes in larger groups, a few thousand turns in all, so that it arrives in minutes rather
+// than hours.
 constexpr int storeBatchSize = 25;
+constexpr int storeBatchCount = 2000;
 constexpr int storeBatchPauseMs = 10;
 
 constexpr double pi = 3.14159265358979323846;
@@ -103,6 +106,7 @@ void MeterEngine::startDownload(int intervalSeconds)
         return;
     m_storeTotal = m_settings.storeCount;
     m_storeSent = 0;
+    m_storeBatch = std::max(storeBatchSize, m_storeTotal / storeBatchCount);
     // An interval of 0 (no automatic storing) still spaces the records a minute apart.
     m_storeIntervalSecs = intervalSeconds > 0 ? intervalSeconds : 60;
     m_storeEnd = meterNow();
@@ -115,14 +119,24 @@ void MeterEngine::startDownload(int intervalSeconds)
 
 void MeterEngine::sendStoreBatch()
 {
-    const int end = std::min(m_storeTotal, m_storeSent + storeBatchSize);
+    const int end = std::min(m_storeTotal, m_storeSent + m_storeBatch);
     const bool wanted = m_meter->isReceived(&SimulatedMeter::displayStore);
+    // Every conversion of a local time consults the time zone anew, and a large memory holds
+    // millions of records: each time stamp is worked out in milliseconds since the epoch and
+    // made local once. Whole minutes since the epoch are whole local minutes wherever the
+    // offset from UTC is a whole number of minutes; anywhere else the local time is cut.
+    const qint64 endMs = m_storeEnd.toMSecsSinceEpoch();
     for (int index = m_storeSent + 1; index <= end; ++index) {
-        const QDateTime stored
-            = toMinute(m_storeEnd.addSecs(-qint64(m_storeTotal - index) * m_storeIntervalSecs));
+        const qint64 ms = endMs - qint64(m_storeTotal - index) * m_storeIntervalSecs * 1000;
+        qint64 storedMs = ms - ((ms % 60000) + 60000) % 60000;
+        QDateTime stored = QDateTime::fromMSecsSinceEpoch(storedMs, Qt::LocalTime);
+        if (stored.time().second() != 0 || stored.time().msec() != 0) {
+            stored = toMinute(QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime));
+            storedMs = stored.toMSecsSinceEpoch();
+        }
         // The stored climate depends on the time stamp only: a daily swing and a little
         // noise, so that downloading twice gives the same records.
-        std::mt19937 gen(quint32(stored.toSecsSinceEpoch() / 60));
+        std::mt19937 gen(quint32(storedMs / 60000));
         std::normal_distribution<double> jitter;
         const double hour = stored.time().msecsSinceStartOfDay() / 3600000.0;
         const double swing = std::cos(2 * pi * (hour - 15.0) / 24.0);

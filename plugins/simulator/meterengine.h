@@ -64,6 +64,7 @@ private:
     // a download in progress
     int m_storeTotal = 0;
     int m_storeSent = 0;
+    int m_storeBatch = 0; // records per group
     int m_storeIntervalSecs = 60;
     QDateTime m_storeEnd;
 };

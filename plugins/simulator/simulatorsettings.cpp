@@ -24,7 +24,7 @@ SimulatorSettings SimulatorSettings::fromEnvironment()
 {
     SimulatorSettings s;
     s.intervalMs = intValue("METER_SIM_INTERVAL_MS", s.intervalMs, 1, 3600000);
-    s.storeCount = intValue("METER_SIM_STORE_COUNT", s.storeCount, 0, 1000000);
+    s.storeCount = intValue("METER_SIM_STORE_COUNT", s.storeCount, 0, 10000000);
     s.refuseOpen = flagValue("METER_SIM_REFUSE_OPEN");
     s.dropAfter = intValue("METER_SIM_DROP_AFTER", s.dropAfter, 0, 1 << 30);
     s.answerParam = !flagValue("METER_SIM_NO_PARAM");

@@ -1,5 +1,6 @@
 #include "singleinstanceguard.h"
 #include "startup.h"
+#include "storesession.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -8,8 +9,10 @@
 
 int main(int argc, char *argv[])
 {
-    // Checked before the application object exists: a second copy leaves silently.
-    SingleInstanceGuard guard(QStringLiteral("VOXKey"), QStringLiteral("HT905"));
+    // Checked before the application object exists: a second copy of the same user leaves
+    // silently.
+    SingleInstanceGuard guard(SingleInstanceGuard::userKey(QStringLiteral("VOXKey")),
+                              SingleInstanceGuard::userKey(QStringLiteral("HT905")));
     if (!guard.isFirstInstance())
         return 0;
 
@@ -26,6 +29,11 @@ int main(int argc, char *argv[])
     // The window translates its texts while it is built, so the translators come first; it is
     // destroyed before them, and the marker is released last, after the application object.
     Widget w;
+    // The measurement items of the last session come back before the window shows; from now on
+    // they are kept in the application folder, beside options.xml.
+    StoreSession store(&w, QCoreApplication::applicationDirPath());
     w.show();
-    return app.exec();
+    const int exitCode = app.exec();
+    store.finish();
+    return exitCode;
 }

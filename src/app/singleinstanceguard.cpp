@@ -6,6 +6,10 @@
 #include <QSharedMemory>
 #include <QSystemSemaphore>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 // Notes on the toolkit's Unix implementation that this guard relies on:
 // - The semaphore is taken with SEM_UNDO, so the kernel gives the count back when a process
 //   dies while holding it. Opening an existing semaphore without resetting its count is
@@ -69,4 +73,13 @@ SingleInstanceGuard::~SingleInstanceGuard()
     m_marker.reset();
     if (locked)
         m_semaphore.release();
+}
+
+QString SingleInstanceGuard::userKey(const QString &key)
+{
+#ifdef Q_OS_UNIX
+    return QStringLiteral("%1-%2").arg(key).arg(::getuid());
+#else
+    return key;
+#endif
 }

@@ -3,6 +3,7 @@
 #include "valuepyramid.h"
 
 #include <QPainter>
+#include <QRect>
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +77,26 @@ QVector<QLine> ChartCurve::segments(const ValuePyramid &values, int first, int c
 void ChartCurve::draw(QPainter &painter, const ValuePyramid &values, int first, int count) const
 {
     const QVector<QLine> lines = segments(values, first, count);
-    if (!lines.isEmpty())
-        painter.drawLines(lines);
+    if (lines.isEmpty())
+        return;
+    // A vertical segment is a column of pixels: filled as a one pixel wide rectangle it takes
+    // the raster engine's plain fill instead of its line stroker, which blends pixel by
+    // pixel; the pixels are the same. The other segments are stroked in one call.
+    QVector<QLine> slanted;
+    slanted.reserve(lines.size());
+    const QColor color = painter.pen().color();
+    const bool plain = !painter.testRenderHint(QPainter::Antialiasing)
+        && painter.pen().style() == Qt::SolidLine && painter.pen().widthF() <= 1.0
+        && painter.transform().isIdentity();
+    for (const QLine &line : lines) {
+        if (plain && line.x1() == line.x2()) {
+            const int y1 = std::min(line.y1(), line.y2());
+            const int y2 = std::max(line.y1(), line.y2());
+            painter.fillRect(QRect(line.x1(), y1, 1, y2 - y1 + 1), color);
+        } else {
+            slanted.append(line);
+        }
+    }
+    if (!slanted.isEmpty())
+        painter.drawLines(slanted);
 }

@@ -24,9 +24,12 @@ constexpr int LabelGap = 7;
 DMMChart::DMMChart(QWidget *parent)
     : QFrame(parent)
     , indicatorTimer(new QTimer(this))
+    , rebuildTimer(new QTimer(this))
 {
     indicatorTimer->setSingleShot(true);
     connect(indicatorTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
+    rebuildTimer->setSingleShot(true);
+    connect(rebuildTimer, &QTimer::timeout, this, QOverload<>::of(&QWidget::update));
     setMouseTracking(true);
     lines.append(new ChartLine(this));
 }
@@ -41,10 +44,7 @@ void DMMChart::addPoint(ChartPoint *point, int line)
         return;
     }
     lines[line]->append(point);
-    if (!selecting && !zoomed) {
-        axesDirty = true;
-        update();
-    }
+    samplesAdded();
 }
 
 void DMMChart::addPoints(const QList<ChartPoint *> &points, int line)
@@ -56,10 +56,48 @@ void DMMChart::addPoints(const QList<ChartPoint *> &points, int line)
         return;
     }
     lines[line]->append(points);
-    if (!selecting && !zoomed) {
-        axesDirty = true;
-        update();
+    samplesAdded();
+}
+
+void DMMChart::addSample(const QDateTime &time, double value, int line)
+{
+    if (line < 0 || line >= lines.size()) {
+        qCWarning(lcMeter) << "chart: no series" << line << "- sample dropped";
+        return;
     }
+    lines[line]->append(time, value);
+    samplesAdded();
+}
+
+void DMMChart::swapSeries(ChartSeries &series, int line)
+{
+    if (line < 0 || line >= lines.size()) {
+        qCWarning(lcMeter) << "chart: no series" << line << "to exchange";
+        return;
+    }
+    {
+        QMutexLocker locker(&mutex);
+        lines[line]->swap(series);
+    }
+    // Another data set, as after clearPoints().
+    zoomed = false;
+    axesDirty = true;
+    update();
+}
+
+void DMMChart::samplesAdded()
+{
+    // While a zoom is shown or dragged the visible range stays as it is.
+    if (selecting || zoomed)
+        return;
+    axesDirty = true;
+    if (rebuildTimer->isActive())
+        return;
+    const qint64 since = lastRebuild.isValid() ? lastRebuild.elapsed() : RebuildIntervalMs;
+    if (since >= RebuildIntervalMs)
+        update();
+    else
+        rebuildTimer->start(int(RebuildIntervalMs - since));
 }
 
 void DMMChart::clearPoints()
@@ -69,6 +107,9 @@ void DMMChart::clearPoints()
         for (ChartLine *line : qAsConst(lines))
             line->clear();
     }
+    // The points that follow are another data set: a stretch chosen in the old one means
+    // nothing there, so it is shown whole.
+    zoomed = false;
     axesDirty = true;
     update();
 }
@@ -168,13 +209,19 @@ void DMMChart::mouseMoveEvent(QMouseEvent *event)
         update();
     } else {
         const int i = sampleUnderMouse(event->pos().x());
-        indicatorVisible = i != -1 && i != cursorIndex;
-        if (indicatorVisible) {
+        if (i == -1) {
+            indicatorVisible = false;
+        } else if (i != cursorIndex || !indicatorVisible) {
+            indicatorVisible = true;
             cursorIndex = i;
             indicatorTimer->stop();
             indicatorTimer->start(IndicatorMs);
             indicatorDirty = true;
             update();
+        } else {
+            // Still on the shown sample: the read-out stays, for another 3 seconds. Nothing
+            // needs drawing, but repaints for arriving samples must keep drawing it.
+            indicatorTimer->start(IndicatorMs);
         }
     }
     QWidget::mouseMoveEvent(event);
@@ -233,6 +280,9 @@ void DMMChart::paintEvent(QPaintEvent *event)
         bool rebuilt = false;
         if (axesDirty) {
             axesDirty = false;
+            // Whatever was waiting for its turn is drawn now; the next turn counts from here.
+            lastRebuild.start();
+            rebuildTimer->stop();
             rebuildScale();
             if (!backgroundLayer.isNull()) {
                 backgroundLayer.fill(backgroundColor);
@@ -455,7 +505,7 @@ void DMMChart::drawIndicator(QPainter &painter)
             continue;
         const ChartPoint *p = line->points[index];
         const QString text = QStringLiteral("%1:%2").arg(
-            p->time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), p->tag.toString());
+            p->time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), line->tagAt(index));
         const int w = metrics.horizontalAdvance(text);
         // Near the right edge the text goes left of the line.
         const int tx = x + 2 + w >= right ? x - 2 - w : x + 2;

@@ -6,6 +6,7 @@
 #include "chartscale.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QList>
 #include <QMutex>
@@ -26,10 +27,15 @@ class QTimer;
 // cursor read-out), so that moving the mouse or dragging only copies pictures. Rebuilding
 // the axes and curve costs about the same for a thousand samples as for millions: ranges
 // and per-column extremes come from each series' value pyramid, not from walking samples.
+// Added samples are drawn at most RebuildIntervalMs after they arrive but never rebuild the
+// picture more often than that, however fast they come; anything else (the cursor, a drag,
+// a resize, new series) repaints at once.
 //
 // Behaviour chosen where the design leaves it open:
-// - A zoom whose range lies past the end of the series (samples cleared or replaced by
-//   fewer while zoomed) is cancelled at the next full repaint; all samples are shown.
+// - Clearing the points ends a zoom: the points that follow are another data set and are
+//   shown whole. (A zoom whose range lies past the end of the series is cancelled anyway.)
+// - A move that stays on the sample read out keeps the read-out for another 3 seconds; a
+//   move onto a sample after the read-out has vanished shows it again.
 // - decimals defaults to 1.
 // - A press and release without a drag of at least the platform's start-drag distance is a
 //   plain click: it hides the read-out and leaves the zoom as it is. Only a real drag zooms
@@ -47,7 +53,14 @@ public:
     // Takes ownership of the point(s). Repaints unless a zoom is shown or being dragged.
     void addPoint(ChartPoint *point, int line);
     void addPoints(const QList<ChartPoint *> &points, int line);
-    // Deletes every point; the zoom and the cursor are kept.
+    // Adds a sample for a value in the series' stored unit (ChartSeries::append), a point of
+    // the series' own pool. Same repaint rule.
+    void addSample(const QDateTime &time, double value, int line);
+    // Exchanges the samples of series `line` with `series` (constant time) and repaints: a
+    // view shows a kept data set again, and takes the shown one back, without rebuilding.
+    // Like clearPoints(), it ends a zoom and keeps the cursor.
+    void swapSeries(ChartSeries &series, int line);
+    // Deletes every point and ends a zoom; the cursor is kept.
     void clearPoints();
     // Writes the chart as last painted, without the frame; false before the first paint.
     bool savePicture(const QString &fileName);
@@ -73,6 +86,9 @@ public:
     int decimalDigits() const { return decimals; }
     QString xAxisTitle() const { return xTitle; }
 
+    // Shortest time between two rebuilds caused by added samples.
+    static constexpr int RebuildIntervalMs = 50;
+
 public slots:
     void slotTmrIndicatorTimeout();
 
@@ -93,6 +109,8 @@ protected:
 
 private:
     bool hasSamples() const;
+    // Samples were added: rebuild at the next allowed moment.
+    void samplesAdded();
     int visibleCount(const ChartLine *line) const;
     void rebuildScale();
     void drawAxes(QPainter &painter);
@@ -114,6 +132,8 @@ private:
     QPixmap outputLayer;
     QPixmap selectionLayer;
     QTimer *indicatorTimer = nullptr;
+    QTimer *rebuildTimer = nullptr; // single shot: the next allowed rebuild for new samples
+    QElapsedTimer lastRebuild;
     bool axesDirty = true;
     bool indicatorDirty = false;
     bool selectionDirty = false;

@@ -45,11 +45,82 @@ void ValuePyramid::append(double value)
     }
 }
 
+void ValuePyramid::append(const double *values, int count)
+{
+    // Few values are cheaper one by one than a pass over the blocks they touch.
+    if (count < Fanout) {
+        for (int i = 0; i < count; ++i)
+            append(values[i]);
+        return;
+    }
+    const std::size_t changed = m_values.size();
+    m_values.insert(m_values.end(), values, values + count);
+    summariseFrom(changed);
+}
+
+void ValuePyramid::summariseFrom(std::size_t changed)
+{
+    constexpr std::size_t fanout = std::size_t(Fanout);
+    std::size_t lowerSize = m_values.size();
+    for (std::size_t l = 0; lowerSize > 1; ++l) {
+        const std::size_t size = (lowerSize + fanout - 1) / fanout;
+        if (l == m_levels.size())
+            m_levels.emplace_back();
+        Level &level = m_levels[l];
+        const std::size_t from = changed / fanout;
+        level.low.resize(size);
+        level.high.resize(size);
+        for (std::size_t i = from; i < size; ++i) {
+            double lo = Inf;
+            double hi = -Inf;
+            const std::size_t end = std::min((i + 1) * fanout, lowerSize);
+            if (l == 0) {
+                for (std::size_t j = i * fanout; j < end; ++j) {
+                    const double v = m_values[j];
+                    if (std::isfinite(v)) {
+                        lo = std::min(lo, v);
+                        hi = std::max(hi, v);
+                    }
+                }
+            } else {
+                const Level &lower = m_levels[l - 1];
+                for (std::size_t j = i * fanout; j < end; ++j) {
+                    lo = std::min(lo, lower.low[j]);
+                    hi = std::max(hi, lower.high[j]);
+                }
+            }
+            level.low[i] = lo;
+            level.high[i] = hi;
+        }
+        changed = from;
+        lowerSize = size;
+    }
+}
+
 void ValuePyramid::clear()
 {
     m_values.clear();
     m_values.shrink_to_fit();
     m_levels.clear();
+    m_levels.shrink_to_fit();
+    m_scale = 1.0;
+    m_offset = 0.0;
+}
+
+void ValuePyramid::swap(ValuePyramid &other) noexcept
+{
+    m_values.swap(other.m_values);
+    m_levels.swap(other.m_levels);
+    std::swap(m_scale, other.m_scale);
+    std::swap(m_offset, other.m_offset);
+}
+
+void ValuePyramid::setDisplay(double scale, double offset)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale) || !std::isfinite(offset))
+        return;
+    m_scale = scale;
+    m_offset = offset;
 }
 
 void ValuePyramid::reserve(int count)
@@ -95,8 +166,8 @@ bool ValuePyramid::range(int from, int to, double *low, double *high) const
     }
     if (lo > hi)
         return false;
-    *low = lo;
-    *high = hi;
+    *low = shown(lo);
+    *high = shown(hi);
     return true;
 }
 

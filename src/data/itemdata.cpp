@@ -20,6 +20,27 @@ ItemData::~ItemData()
 
 void ItemData::appendData(DmmData *data)
 {
+    if (data) {
+        for (int channel = 0; channel < Channel::Count; ++channel) {
+            DmmValue value = data->value(channel);
+            if (value.text.isEmpty() || !texts.intern(value.text))
+                continue;
+            switch (channel) {
+            case Channel::Temperature:
+                data->setTemperature(value);
+                break;
+            case Channel::Humidity:
+                data->setHumidity(value);
+                break;
+            case Channel::DewPoint:
+                data->setDewPoint(value);
+                break;
+            default:
+                data->setWetBulb(value);
+                break;
+            }
+        }
+    }
     dataList.append(data);
 }
 
@@ -58,7 +79,9 @@ void ItemData::clearData()
     // Swap first so that the item is already empty while the readings are deleted.
     QList<DmmData *> readings;
     readings.swap(dataList);
+    ++m_generation;
     qDeleteAll(readings);
+    texts.clear();
     for (ItemStatistic *s : qAsConst(statistics))
         *s = ItemStatistic();
 }

@@ -1,6 +1,8 @@
 #ifndef ITEMDATA_H
 #define ITEMDATA_H
 
+#include "textinterner.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -32,11 +34,18 @@ public:
     void setName(const QString &newName) { name = newName; }
     DataType getType() const { return type; }
 
-    // The item owns the reading from now on; the statistics are not touched.
+    // The item owns the reading from now on; the statistics are not touched. The reading's
+    // value texts are made to share the equal texts of the item's earlier readings, which
+    // keeps a long item's memory down; what the reading holds stays equal.
     void appendData(DmmData *data);
     // A shared copy; the caller must not delete the readings.
     QList<DmmData *> getDataList() const { return dataList; }
     int count() const { return dataList.size(); }
+    // The reading at `index`, null outside the list.
+    DmmData *readingAt(int index) const { return dataList.value(index); }
+    // Counts the clearings: a view that keeps something built from the readings knows by it
+    // whether its first readings are still the ones it was built from.
+    quint64 generation() const { return m_generation; }
     // The statistics of channel 0..3, which the caller may update; null for any other channel.
     ItemStatistic *getStatistic(int channel) const;
 
@@ -55,6 +64,8 @@ private:
     QList<DmmData *> dataList;
     QList<ItemStatistic *> statistics;
     DataType type;
+    TextInterner texts;
+    quint64 m_generation = 0;
 };
 
 Q_DECLARE_METATYPE(ItemData *)

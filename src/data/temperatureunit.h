@@ -30,6 +30,18 @@ constexpr double toCelsius(double shown, int unit)
     return unit == Fahrenheit ? fahrenheitToCelsius(shown) : shown;
 }
 
+// A temperature difference (a calibration offset) in the given unit, and back: a degree
+// Fahrenheit is 1/1.8 of a degree Celsius, and a difference has no zero point to shift.
+constexpr double differenceFromCelsius(double celsius, int unit)
+{
+    return unit == Fahrenheit ? celsius * 1.8 : celsius;
+}
+
+constexpr double differenceToCelsius(double shown, int unit)
+{
+    return unit == Fahrenheit ? shown / 1.8 : shown;
+}
+
 } // namespace TemperatureUnit
 
 #endif // TEMPERATUREUNIT_H

@@ -3,6 +3,7 @@
 #include "datamodel.h"
 #include "dlgsettings.h"
 #include "dmmparam.h"
+#include "idmm.h"
 #include "imydmm.h"
 #include "meterlog.h"
 #include "paramunits.h"
@@ -26,6 +27,9 @@ void Widget::on_actionSettings_triggered()
     m_settingsDialog = dialog;
     connect(dialog, &DlgSettings::writeDmmParam, this, &Widget::slotWriteDmmParam);
     connect(dialog, &DlgSettings::updateDatetime, this, &Widget::updateDatetime);
+    // The record it shows is the plug-in's and valid only while the link is up.
+    if (m_dmm)
+        connect(m_dmm->object(), SIGNAL(closed()), dialog, SLOT(reject()));
 
     // The answer arrives while the dialog runs and is handed to it by slotUpdateParam.
     if (m_myDmm)

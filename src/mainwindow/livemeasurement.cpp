@@ -6,6 +6,7 @@
 #include "dmmdata.h"
 #include "idmm.h"
 #include "imydmm.h"
+#include "itemseries.h"
 #include "meterlog.h"
 
 #include <QAction>
@@ -52,8 +53,7 @@ QVector<DmmValue> Widget::convertReading(const DmmData *reading) const
     return shown;
 }
 
-void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &shown,
-                           const QDateTime &plotTime)
+void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &, const QDateTime &plotTime)
 {
     m_activeItem->appendData(reading); // the item owns it from here on
     updateItemStatistic(m_activeItem, reading);
@@ -71,17 +71,24 @@ void Widget::recordReading(DmmData *reading, const QVector<DmmValue> &shown,
         });
     }
 
+    // One sample per chart, in the base unit: the charts show it in the window's unit, and
+    // make its read-out text only if the cursor asks for it. Should the shown series have
+    // fallen behind the item (readings added around the views, charts cleared), they catch
+    // up instead, this reading included.
     const auto charts = this->charts();
-    const QString humidityUnit = QStringLiteral("%RH");
-    for (int channel = 0; channel < Channel::Count; ++channel) {
-        auto *point = new ChartPoint; // owned by the chart once added
-        point->time = plotTime;
-        point->value = shown.at(channel).value;
-        point->tag = QStringLiteral("%1 %2").arg(
-            shown.at(channel).text, channel == Channel::Humidity ? humidityUnit : m_unitText);
-        charts[channel]->addPoint(point, 0);
+    const int before = m_activeItem->count() - 1;
+    bool inStep = m_shownSeries && m_shownSeries->item() == m_activeItem
+        && m_shownSeries->isShownIn(charts);
+    for (const DMMChart *chart : charts)
+        inStep = inStep && chart->line(0)->size() == before;
+    if (inStep) {
+        for (int channel = 0; channel < Channel::Count; ++channel)
+            charts[size_t(channel)]->addSample(plotTime, reading->value(channel).value, 0);
+    } else {
+        catchUpItemSeries();
     }
 
+    holdGridRepaint();
     updateStatisticTable();
 }
 

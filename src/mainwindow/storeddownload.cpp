@@ -13,8 +13,17 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QTimer>
 
 // Download of the records stored in the meter into the "Store Data" item.
+
+namespace {
+
+// How long records may still come after the meter reported the last one; every record that
+// comes in that time starts the wait again.
+constexpr int lateRecordGraceMs = 1500;
+
+} // namespace
 
 void Widget::on_actionItemDownload_triggered()
 {
@@ -83,6 +92,16 @@ void Widget::slotUpdateStoreCount(int count)
         connect(m_dmm->object(), SIGNAL(closed()), dialog, SLOT(close()));
 
     ui->actionItemDownload->setEnabled(false);
+    m_download = StoreDownload();
+    m_download.running = true;
+    m_download.announced = count;
+    if (!m_downloadGrace) {
+        m_downloadGrace = new QTimer(this);
+        m_downloadGrace->setSingleShot(true);
+        m_downloadGrace->setInterval(lateRecordGraceMs);
+        connect(m_downloadGrace, &QTimer::timeout, this, &Widget::finishDownload);
+    }
+    m_downloadGrace->stop();
     if (m_myDmm)
         m_myDmm->downloadStore();
 }
@@ -93,12 +112,29 @@ void Widget::slotDisplayStore(const DmmData *data)
         return;
     // The record is ours: it goes into the stored item or is deleted.
     DmmData *record = const_cast<DmmData *>(data);
-    // After a cancel the user may have made another item active; it gets no stored records.
-    if (m_closing || !m_activeItem || m_activeItem->getType() != ItemData::Store) {
+    ItemData *store = storeItem();
+    if (m_closing || !store) {
         delete record;
         return;
     }
-    recordReading(record, convertReading(record), record->storeTime());
+    // Every stored record belongs to "Store Data", also after the user made another item
+    // active during the transfer; only the active item's views show it at once.
+    if (m_activeItem == store) {
+        recordReading(record, convertReading(record), record->storeTime());
+    } else {
+        store->appendData(record);
+        updateItemStatistic(store, record);
+    }
+
+    if (!m_download.running)
+        return;
+    ++m_download.received;
+    if (m_download.allReported) {
+        if (m_download.received >= m_download.announced)
+            finishDownload();
+        else
+            m_downloadGrace->start();
+    }
 }
 
 void Widget::slotStoreNum(int total, int current)
@@ -115,14 +151,66 @@ void Widget::slotStoreNum(int total, int current)
     if (progressDialog && total == current)
         progressDialog->close();
 
-    if (total == current) {
-        // The table is complete when the message says so.
-        syncReadingTable();
+    // A report outside a download (a late one, or one the meter sends on its own) says
+    // nothing to the user.
+    if (!m_download.running || total != current)
+        return;
+    m_download.announced = total;
+    m_download.allReported = true;
+    // The last records may still be on their way.
+    if (m_download.received >= total)
+        finishDownload();
+    else
+        m_downloadGrace->start();
+}
+
+void Widget::finishDownload()
+{
+    if (!m_download.running || m_closing)
+        return;
+    const StoreDownload done = m_download;
+    m_download = StoreDownload();
+    m_downloadGrace->stop();
+    if (progressDialog)
+        progressDialog->close();
+
+    // The table is complete when the message says so.
+    syncReadingTable();
+    if (done.received >= done.announced)
         QMessageBox::information(this, QString(), tr("All stored data have been downloaded."),
                                  QMessageBox::Ok);
-        // Offered again only while a meter is there to download from.
-        ui->actionItemDownload->setEnabled(m_dmm && m_dmm->isOpen());
-    }
+    else
+        QMessageBox::warning(this, QString(),
+                             tr("Only %1 of %2 stored records were downloaded.")
+                                 .arg(done.received)
+                                 .arg(done.announced),
+                             QMessageBox::Ok);
+    // Offered again only while a meter is there to download from.
+    ui->actionItemDownload->setEnabled(m_dmm && m_dmm->isOpen());
+}
+
+void Widget::downloadLinkLost()
+{
+    if (!m_download.running)
+        return;
+    const StoreDownload lost = m_download;
+    m_download = StoreDownload();
+    m_downloadGrace->stop();
+    if (progressDialog)
+        progressDialog->close();
+    // Told once the plug-in's closed() has returned, not inside it; a window that is closing
+    // (which closes the link itself) has nobody left to tell.
+    QTimer::singleShot(0, this, [this, lost] {
+        if (m_closing || !isVisible())
+            return;
+        syncReadingTable();
+        QMessageBox::warning(
+            this, QString(),
+            tr("The link to the meter was lost: %1 of %2 stored records were downloaded.")
+                .arg(lost.received)
+                .arg(lost.announced),
+            QMessageBox::Ok);
+    });
 }
 
 void Widget::slotDownLoadProgressFinished()

@@ -122,6 +122,14 @@ void Widget::initWidget()
     ui->tvItems->installEventFilter(this);
     ui->tv->installEventFilter(this);
 
+    // A list's own minimum height is some five scroll-bar widths, which grow with the font
+    // resolution: on a 100-dpi screen the reading table and the item tree, under the read-outs
+    // and the statistics grid, made the window's minimum 602 pixels high, so that a first
+    // start could not have it 600 high. The table needs no more than its header and a row.
+    ui->tv->setMinimumHeight(ui->tv->horizontalHeader()->sizeHint().height()
+                             + ui->tv->verticalHeader()->defaultSectionSize()
+                             + 2 * ui->tv->frameWidth());
+
     setupStatisticTable();
 
     ui->actionConnect->setEnabled(
@@ -271,6 +279,7 @@ void Widget::slotDmmClosed()
     ui->actionItemDownload->setEnabled(false);
     ui->actionSettings->setEnabled(false);
     stopSamplingTimer();
+    downloadLinkLost();
 }
 
 void Widget::slotUSBRefreshed()

@@ -19,12 +19,14 @@
 
 class DMMChart;
 class DataModel;
+class ItemSeries;
 class DlgSettings;
 class DmmData;
 class IDmm;
 class IMyDmm;
 class QAction;
 class QStandardItem;
+class QTimer;
 class SerialDeviceInf;
 class SerialRS232VirInf;
 class TvItemModel;
@@ -148,15 +150,33 @@ private:
     void runOptionsDialog();
     // The statistics grid's fixed cells (itemviews.cpp).
     void setupStatisticTable();
+    // Sizes the grid, and its pane, for the widest figures it can show (itemviews.cpp).
+    void fitStatisticTable();
     // The four values of a reading as shown in the current unit (livemeasurement.cpp).
     QVector<DmmValue> convertReading(const DmmData *reading) const;
     // Hands a kept reading to the active item and appends it to the statistics, the table and
-    // the charts, plotted at plotTime (livemeasurement.cpp; the download uses it too).
+    // the charts, plotted at plotTime (livemeasurement.cpp; the download uses it too). The
+    // charts plot the reading's own values in the window's unit; the converted values are
+    // the read-outs' and not needed here.
     void recordReading(DmmData *reading, const QVector<DmmValue> &shown, const QDateTime &plotTime);
     // Appends to the reading table the active item's readings it does not show yet, and
     // scrolls to the bottom; recordReading gathers readings that come close together
     // (livemeasurement.cpp).
     void syncReadingTable();
+    // The charts show the series of `item` (none: empty charts), kept from its last showing
+    // and brought up to date (itemviews.cpp). The series shown before go back to their item.
+    void showItemSeries(ItemData *item);
+    // Brings the shown series up to the active item's readings, without clearing the charts
+    // first (itemviews.cpp).
+    void catchUpItemSeries();
+    // Readings may come faster than a screen refreshes: the statistics grid keeps its texts
+    // current but is redrawn at most every DMMChart::RebuildIntervalMs (itemviews.cpp).
+    void holdGridRepaint();
+    // Ends the download under way with the completion message, or with a warning naming how
+    // many of the announced records arrived (storeddownload.cpp).
+    void finishDownload();
+    // The link closed while records were still to come (storeddownload.cpp).
+    void downloadLinkLost();
 
     Ui::Widget *ui = nullptr;
 
@@ -168,6 +188,8 @@ private:
     ItemData *m_activeItem = nullptr;
     bool running = false;
     DataModel *m_dataModel = nullptr;
+    // The item series the charts show; gone with its item.
+    QPointer<ItemSeries> m_shownSeries;
     TvItemModel *m_itemModel = nullptr;
     QStandardItem *m_liveRoot = nullptr;
 
@@ -177,13 +199,27 @@ private:
 
     // The download's dialog; it deletes itself when closed, which clears this pointer.
     QPointer<QProgressDialog> progressDialog;
+    // The download under way: what the meter announced and what has arrived. The meter may
+    // report the last record before it has come; the window then waits for it a little.
+    struct StoreDownload
+    {
+        bool running = false;
+        int announced = 0;
+        int received = 0;
+        bool allReported = false; // the meter's progress reached its total
+    };
+    StoreDownload m_download;
+    QTimer *m_downloadGrace = nullptr; // started once the meter reported the last record
     DlgSettings *m_settingsDialog = nullptr;
 
+    // Celsius until the meter's parameter record says otherwise, and shown as such.
     int m_unitIndex = 0;
-    QString m_unitText;
+    QString m_unitText = QStringLiteral("℃");
 
     // Every live reading counts, recorded or not; every third one asks for the parameters.
     qint64 m_readingCount = 0;
+    // When the statistics grid was last let to repaint.
+    QElapsedTimer m_gridRepainted;
     // When the reading table last took new rows, and whether a later turn will add more.
     QElapsedTimer m_tableSynced;
     bool m_tableSyncQueued = false;

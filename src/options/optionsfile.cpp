@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QXmlStreamReader>
@@ -100,17 +101,12 @@ QString OptionsFile::defaultPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml");
 }
 
-bool OptionsFile::write(const QString &path, const OptionsRecord &record)
-{
-    // A save file keeps the previous options.xml until the new one is complete, so a crash
-    // or a full disk never leaves a truncated file behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcOptions) << "cannot open" << path << "for writing:" << file.errorString();
-        return false;
-    }
+namespace {
 
-    QXmlStreamWriter xml(&file);
+QByteArray document(const OptionsRecord &record)
+{
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(rootName);
@@ -128,17 +124,65 @@ bool OptionsFile::write(const QString &path, const OptionsRecord &record)
     xml.writeTextElement(QStringLiteral("SkipRepeat"), QString::number(o.SkipRepeat ? 1 : 0, 10));
     xml.writeEndElement();
     xml.writeEndDocument();
+    return bytes;
+}
 
-    if (xml.hasError()) {
-        qCWarning(lcOptions) << "writing" << path << "failed:" << file.errorString();
-        file.cancelWriting(); // the temporary file goes, the old options.xml stays
+// Over the existing file, for a folder in which no new file can be made. Every step is
+// checked, down to the flush and the close that hand the bytes to the system; a failure
+// after the truncation leaves the file cut short, which the caller reports.
+bool writeInPlace(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qCWarning(lcOptions) << "cannot open" << path << "for writing:" << file.errorString();
         return false;
     }
-    if (!file.commit()) {
-        qCWarning(lcOptions) << "cannot replace" << path << ":" << file.errorString();
-        return false;
+    bool written = file.write(bytes) == bytes.size() && file.flush();
+    QString error = file.errorString();
+    file.close();
+    if (written && file.error() != QFileDevice::NoError) {
+        written = false;
+        error = file.errorString();
     }
-    return true;
+    if (!written)
+        qCWarning(lcOptions) << "writing" << path << "in place failed:" << error;
+    return written;
+}
+
+} // namespace
+
+bool OptionsFile::write(const QString &path, const OptionsRecord &record)
+{
+    const QByteArray bytes = document(record);
+
+    // A save file keeps the previous options.xml until the new one is complete, so a crash
+    // or a full disk never leaves a truncated file behind.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        if (file.write(bytes) != bytes.size()) {
+            qCWarning(lcOptions) << "writing" << path << "failed:" << file.errorString();
+            file.cancelWriting(); // the temporary file goes, the old options.xml stays
+            return false;
+        }
+        if (!file.commit()) {
+            qCWarning(lcOptions) << "cannot replace" << path << ":" << file.errorString();
+            return false;
+        }
+        return true;
+    }
+
+    // The save file is made beside options.xml. An application folder the user may not add
+    // files to can still hold an options.xml the user may write: then it is written over.
+    // (The save file's own direct-write fallback is not used: its commit reports success
+    // even when the disk filled up.)
+    const QFileInfo target(path);
+    if (target.isFile() && target.isWritable()) {
+        qCDebug(lcOptions) << "no temporary file beside" << path << "(" << file.errorString()
+                           << "); writing it in place";
+        return writeInPlace(path, bytes);
+    }
+    qCWarning(lcOptions) << "cannot open" << path << "for writing:" << file.errorString();
+    return false;
 }
 
 OptionsFound OptionsFile::read(const QString &path)

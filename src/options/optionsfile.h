@@ -46,6 +46,8 @@ public:
 
     // Replaces the file atomically: afterwards it holds either the complete new document or,
     // when anything failed (cannot create, write or rename), the previous one unchanged.
+    // When no file can be created beside it (a read-only folder) but the file itself is
+    // writable, it is written over in place; false when any write of that fails.
     static bool write(const QString &path, const OptionsRecord &record);
 
     // A missing or unreadable file finds nothing; a malformed one finds what came before

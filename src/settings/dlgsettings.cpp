@@ -5,6 +5,8 @@
 #include "meterlog.h"
 #include "paramunits.h"
 
+#include <QCheckBox>
+#include <QPushButton>
 #include <QTimerEvent>
 #include <cmath>
 
@@ -133,13 +135,27 @@ DlgSettings::DlgSettings(QWidget *parent)
         m_rows[r] = rowAt(ui->gridLayout, r);
     for (int r = 0; r < offsetRowCount; ++r)
         m_rows[alarmRowCount + r] = rowAt(ui->gridLayout_3, r);
+    for (Row &row : m_rows)
+        connect(row.editor, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                [&row] { row.edited = true; });
+    connect(ui->sbStorageInterval, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [this] { m_intervalEdited = true; });
+    connect(ui->sbAutoPower, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [this] { m_autoPowerEdited = true; });
+    connect(ui->cbAutoPower, &QCheckBox::toggled, this, [this] { m_autoPowerEdited = true; });
+
+    // Enter in an editor must not press a button: the first one would set the meter's clock.
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     ui->dateTimeEdit->setDateTime(QDateTime::currentDateTime());
     m_clockTimer = startTimer(500, Qt::CoarseTimer);
 
     m_rangeMin = {-20, -20, 0, 0, -78.2, -78.2, -21.6, -21.6,
                   // Offsets are signed bytes of tenths on the meter, so only ±12.8 fits;
-                  // the offset editors keep to ±6.0 °C in either unit.
+                  // the offset editors keep to ±6.0 °C (±10.8 °F, ±6.0 %RH).
                   -6, -6, -6, -6};
     m_rangeMax = {70, 70, 99.9, 99.9, 70, 70, 70, 70, 6, 6, 6, 6};
 }
@@ -183,6 +199,8 @@ void DlgSettings::setDmmParam(DmmParam *param)
     if (ui->cbbUnit->currentIndex() == unit)
         applyUnit(unit);
     ui->cbbUnit->setCurrentIndex(unit);
+    m_intervalEdited = false;
+    m_autoPowerEdited = false;
 }
 
 void DlgSettings::applyUnit(int index)
@@ -195,13 +213,17 @@ void DlgSettings::applyUnit(int index)
         Row &row = m_rows[r];
         double lo = m_rangeMin[r];
         double hi = m_rangeMax[r];
-        // The humidity offset is stored and shown in %RH, so its bounds stay as they are.
-        if (r != OffsetHumi) {
+        // The humidity offset is stored and shown in %RH, so its bounds stay as they are;
+        // the other offsets are differences of temperature.
+        if (isOffset(r) && r != OffsetHumi) {
+            lo = ParamUnits::offsetFromCelsius(lo, unit);
+            hi = ParamUnits::offsetFromCelsius(hi, unit);
+        } else if (r != OffsetHumi) {
             lo = ParamUnits::fromCelsius(lo, unit);
             hi = ParamUnits::fromCelsius(hi, unit);
         }
         row.rangeLabel->setText(QStringLiteral("(%1-%2)").arg(lo, 0, 'g', 6).arg(hi, 0, 'g', 6));
-        row.unitLabel->setText(unitText(unit));
+        row.unitLabel->setText(r == OffsetHumi ? QStringLiteral("%RH") : unitText(unit));
         row.editor->setRange(lo, hi);
     }
 
@@ -212,16 +234,16 @@ void DlgSettings::applyUnit(int index)
     for (int r = 0; r < RowCount; ++r) {
         Row &row = m_rows[r];
         const int tenths = fieldTenths(*m_param, r);
-        const double shown = isHumidity(r) ? ParamUnits::humidityTenthsToShown(tenths)
-                                           : ParamUnits::tenthsToShown(tenths, unit);
+        double shown;
+        if (isHumidity(r))
+            shown = ParamUnits::humidityTenthsToShown(tenths);
+        else if (isOffset(r))
+            shown = ParamUnits::offsetTenthsToShown(tenths, unit);
+        else
+            shown = ParamUnits::tenthsToShown(tenths, unit);
         row.editor->setValue(shown);
-        const double slack = 1e-6;
-        row.loadedTenths = tenths;
-        row.loadedShown = row.editor->value();
-        row.loadedIntact
-            = shown >= row.editor->minimum() - slack && shown <= row.editor->maximum() + slack;
+        row.edited = false;
     }
-    m_loadedUnit = unit;
 }
 
 void DlgSettings::on_cbAutoPower_toggled(bool checked)
@@ -242,29 +264,33 @@ void DlgSettings::on_pushButton_clicked()
     DmmParam &p = *m_param;
     const int unit = ParamUnits::unitIndex(ui->cbbUnit->currentIndex());
     p.unit = static_cast<quint8>(unit);
-    p.storageInterval = static_cast<quint16>(
-        qBound(0, static_cast<int>(std::trunc(ui->sbStorageInterval->value())), 0xFFFF));
+    // Untouched fields keep the record's value: the temperatures are held in °C whatever the
+    // unit, so a change of unit alone changes none of them.
+    if (m_intervalEdited)
+        p.storageInterval = static_cast<quint16>(
+            qBound(0, static_cast<int>(std::trunc(ui->sbStorageInterval->value())), 0xFFFF));
 
     for (int r = 0; r < RowCount; ++r) {
         const Row &row = m_rows[r];
+        if (!row.edited)
+            continue;
         const double value = row.editor->value();
         int tenths;
-        if (row.loadedIntact && m_loadedUnit == unit && std::abs(value - row.loadedShown) < 1e-9) {
-            // Untouched: the display rounding must not shift the stored value (in °F a tenth
-            // of a degree Celsius does not survive the round trip through one decimal).
-            tenths = row.loadedTenths;
-        } else {
-            tenths = isHumidity(r) ? ParamUnits::humidityShownToTenths(value)
-                                   : ParamUnits::shownToTenths(value, unit);
-        }
+        if (isHumidity(r))
+            tenths = ParamUnits::humidityShownToTenths(value);
+        else if (isOffset(r))
+            tenths = ParamUnits::shownOffsetToTenths(value, unit);
+        else
+            tenths = ParamUnits::shownToTenths(value, unit);
         if (isOffset(r) && tenths != ParamUnits::clampToInt8(tenths))
             qCWarning(lcMeter) << "offset" << tenths << "clamped to the byte range";
         setFieldTenths(p, r, tenths);
     }
 
-    p.autoPower = ui->cbAutoPower->isChecked()
-        ? ParamUnits::clampToInt8(static_cast<int>(std::trunc(ui->sbAutoPower->value())))
-        : 0;
+    if (m_autoPowerEdited)
+        p.autoPower = ui->cbAutoPower->isChecked()
+            ? ParamUnits::clampToInt8(static_cast<int>(std::trunc(ui->sbAutoPower->value())))
+            : 0;
 
     emit writeDmmParam(m_param);
 }

@@ -48,15 +48,13 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    // One limit or offset: its editor and labels, and what was last loaded into it.
+    // One limit or offset: its editor and labels.
     struct Row
     {
         QDoubleSpinBox *editor = nullptr;
         QLabel *rangeLabel = nullptr;
         QLabel *unitLabel = nullptr;
-        int loadedTenths = 0; // the record's value when the editor was loaded
-        double loadedShown = 0; // what the editor showed right after loading it
-        bool loadedIntact = false; // the record's value was in range, only rounded for display
+        bool edited = false; // changed since the record was loaded into it
     };
     static constexpr int RowCount = 12;
 
@@ -69,7 +67,10 @@ private:
     std::array<double, RowCount> m_rangeMin {};
     std::array<double, RowCount> m_rangeMax {};
     std::array<Row, RowCount> m_rows;
-    int m_loadedUnit = -1; // unit the rows were last loaded in; -1 before any record
+    // Write leaves what the user did not change as the meter sent it: an editor shows a value
+    // only rounded to one decimal, or held within its range.
+    bool m_intervalEdited = false;
+    bool m_autoPowerEdited = false;
     int m_clockTimer = 0;
 };
 

@@ -29,7 +29,11 @@ int truncToInt(double value)
     // Saturate instead of overflowing; the callers clamp to their field afterwards.
     if (std::isnan(value))
         return 0;
-    const double cut = std::trunc(value);
+    // A whole number may come out of the conversion a hair below itself (369.99999999999994
+    // for 98.6 °F); cut, it would lose a tenth. The values are one-decimal texts, so a real
+    // fraction is never closer than a ninth of a tenth to the next whole number.
+    const double nearest = std::round(value);
+    const double cut = std::abs(value - nearest) < 1e-6 ? nearest : std::trunc(value);
     if (cut <= std::numeric_limits<int>::min())
         return std::numeric_limits<int>::min();
     if (cut >= std::numeric_limits<int>::max())
@@ -43,6 +47,21 @@ int shownToTenths(double shown, int unit)
 {
     const double celsius = TemperatureUnit::toCelsius(shown, unit);
     return truncToInt(celsius * 10);
+}
+
+double offsetFromCelsius(double celsius, int unit)
+{
+    return TemperatureUnit::differenceFromCelsius(celsius, unit);
+}
+
+double offsetTenthsToShown(int tenths, int unit)
+{
+    return offsetFromCelsius(tenths / 10.0, unit);
+}
+
+int shownOffsetToTenths(double shown, int unit)
+{
+    return truncToInt(TemperatureUnit::differenceToCelsius(shown, unit) * 10);
 }
 
 double humidityTenthsToShown(int tenths)

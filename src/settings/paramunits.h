@@ -17,8 +17,15 @@ double fromCelsius(double celsius, int unit);
 // Stored tenths of a degree Celsius as shown in the given unit.
 double tenthsToShown(int tenths, int unit);
 
-// A shown value back to tenths of a degree Celsius, cut toward zero.
+// A shown value back to tenths of a degree Celsius, cut toward zero. A value that is a whole
+// number of tenths (98.6 °F is 37.0 °C) gives exactly that number, whatever the rounding of
+// the double arithmetic on the way.
 int shownToTenths(double shown, int unit);
+
+// The same for an offset, which is a difference of temperatures (0.0 °C shows as 0.0 °F).
+double offsetFromCelsius(double celsius, int unit);
+double offsetTenthsToShown(int tenths, int unit);
+int shownOffsetToTenths(double shown, int unit);
 
 // Tenths of %RH as shown, and back (cut toward zero).
 double humidityTenthsToShown(int tenths);

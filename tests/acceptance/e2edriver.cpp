@@ -31,6 +31,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -521,7 +522,8 @@ QString describeLayout()
 
 // --- the phases ------------------------------------------------------------------------------
 
-void startPhase()
+// The start of a phase; `active` is the item the window starts with.
+void startPhase(const QString &active)
 {
     step(QStringLiteral("start"));
     check(mainWindow()->windowTitle() == windowTitle,
@@ -530,8 +532,9 @@ void startPhase()
                QStringLiteral("Connect stays disabled (no simulated adapter?)"));
     check(!enabled("actionStart") && !enabled("actionItemDownload"),
           QStringLiteral("Start or Download enabled without a link"));
-    check(activeItemName() == QLatin1String("Measure1"),
-          QStringLiteral("the active item at start is \"%1\"").arg(activeItemName()));
+    check(activeItemName() == active,
+          QStringLiteral("the active item at start is \"%1\", not \"%2\"")
+              .arg(activeItemName(), active));
 }
 
 void closeWindow()
@@ -545,7 +548,7 @@ void road()
 {
     check(!QFile::exists(appDir() + QStringLiteral("/options.xml")),
           QStringLiteral("options.xml exists before the first start"));
-    startPhase();
+    startPhase(QStringLiteral("Measure1"));
 
     step(QStringLiteral("options"));
     auto restart = answerBox(restartHint);
@@ -719,9 +722,49 @@ void road()
     checkOptionsFile(QStringLiteral("en-US"));
 }
 
+// Activates an item as a user does: selects its row and presses Set to active.
+void activateItem(const QModelIndex &row)
+{
+    child<QTreeView>(mainWindow(), "tvItems")->setCurrentIndex(row);
+    trigger("actionItemSetToActive");
+    check(activeItemName() == row.data().toString(),
+          QStringLiteral("\"%1\" is active instead of \"%2\"")
+              .arg(activeItemName(), row.data().toString()));
+}
+
 void restored()
 {
-    startPhase();
+    // The road ended with its second import active.
+    startPhase(QStringLiteral("Import2"));
+
+    step(QStringLiteral("items-restored"));
+    QStringList names;
+    for (int row = 0; row < treeModel()->rowCount(treeModel()->index(1, 0)); ++row)
+        names << treeModel()->index(row, 0, treeModel()->index(1, 0)).data().toString();
+    check(names
+              == QStringList {QStringLiteral("Measure1"), QStringLiteral("Road run"),
+                              QStringLiteral("Import1"), QStringLiteral("Import2")},
+          QStringLiteral("the items under Live Data are %1").arg(names.join(QLatin1String(", "))));
+    waitOrFail(
+        [] { return tableRows() == storeCount(); }, 5000,
+        QStringLiteral("Import2 shows %1 of %2 readings").arg(tableRows()).arg(storeCount()));
+    const QList<std::pair<QModelIndex, int>> recorded {
+        {liveItem(QStringLiteral("Road run")), roadSamplePoints},
+        {treeModel()->index(0, 0), storeCount()},
+        {liveItem(QStringLiteral("Measure1")), 0},
+    };
+    for (const auto &item : recorded) {
+        activateItem(item.first);
+        check(tableRows() == item.second && gridText(1, 1) == QString::number(item.second),
+              QStringLiteral("\"%1\" shows %2 rows and counts %3, recorded were %4")
+                  .arg(item.first.data().toString())
+                  .arg(tableRows())
+                  .arg(gridText(1, 1))
+                  .arg(item.second));
+    }
+    check(mainWindow()->statusBar()->currentMessage().isEmpty(),
+          QStringLiteral("the status bar says \"%1\" after a normal end")
+              .arg(mainWindow()->statusBar()->currentMessage()));
 
     step(QStringLiteral("layout-restored"));
     QFile layout(layoutFile());

@@ -3,6 +3,7 @@
 #include "dmmchart.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLine>
 #include <QTemporaryDir>
@@ -45,10 +46,15 @@ protected:
     }
 };
 
+QDateTime sampleTime(int i)
+{
+    return QDateTime(QDate(2024, 3, 1), QTime(10, 0), Qt::UTC).addSecs(i);
+}
+
 ChartPoint *point(int i, double value)
 {
     auto *p = new ChartPoint;
-    p->time = QDateTime(QDate(2024, 3, 1), QTime(10, 0), Qt::UTC).addSecs(i);
+    p->time = sampleTime(i);
     p->value = value;
     p->tag = QStringLiteral("%1 C").arg(value);
     return p;
@@ -96,8 +102,13 @@ private slots:
     void zoom_data();
     void zoom();
     void samplesWhileZoomed();
+    void clearedWhileZoomed_data();
     void clearedWhileZoomed();
     void mouseOnlyCopiesLayers();
+    void fastSamplesRebuildSeldom();
+    void cursorRepaintsAtOnce();
+    void keptSeriesShowAsAdded();
+    void readoutMadeOnDemand();
 
 private:
     void drag(const QLine &line);
@@ -303,6 +314,16 @@ void TestDMMChart::readoutExpires()
     chart->addPoint(point(100, 50), 0);
     QCOMPARE(picture(*chart).pixel(Left + chart->line(0)->offsets[10], Top + 50), Indicator);
 
+    // A move that stays on the same sample keeps it through the next samples, and it lives
+    // another 3 seconds from there.
+    QTest::qWait(1000);
+    QTest::mouseMove(chart.get(), QPoint(Left + 61, Top + 80));
+    QCOMPARE(chart->cursorSample(), 10);
+    QVERIFY(chart->isIndicatorVisible());
+    QVERIFY(timer->remainingTime() > 2500);
+    chart->addPoint(point(101, 40), 0);
+    QCOMPARE(picture(*chart).pixel(Left + chart->line(0)->offsets[10], Top + 50), Indicator);
+
     QTRY_VERIFY_WITH_TIMEOUT(!chart->isIndicatorVisible(), 4000);
     const QImage image = picture(*chart);
     for (int x = Left; x < Left + 600; ++x)
@@ -389,8 +410,22 @@ void TestDMMChart::samplesWhileZoomed()
     QCOMPARE(chart->visibleLast(), 105);
 }
 
+void TestDMMChart::clearedWhileZoomed_data()
+{
+    QTest::addColumn<int>("count"); // samples of the new data set
+    QTest::addColumn<bool>("exchange"); // a kept series lent instead of cleared and added
+    QTest::newRow("replaced by fewer samples than the zoom reaches") << 10 << false;
+    QTest::newRow("replaced by as many samples") << 100 << false;
+    QTest::newRow("a kept series of fewer samples") << 10 << true;
+    QTest::newRow("a kept series of as many samples") << 100 << true;
+}
+
+// Replacing the points ends the zoom: the new data set is shown whole, and its samples are
+// drawn as they come.
 void TestDMMChart::clearedWhileZoomed()
 {
+    QFETCH(int, count);
+    QFETCH(bool, exchange);
     chart->addPoints(samples(100), 0);
     chart->repaint();
     drag(QLine(Left + 300, Top + 10, Left + 480, Top + 100)); // samples 50 .. 79
@@ -398,16 +433,29 @@ void TestDMMChart::clearedWhileZoomed()
     QTest::mouseMove(chart.get(), QPoint(Left + 590, Top + 50));
     QVERIFY(chart->isIndicatorVisible());
 
-    // Replaced by fewer samples than the zoom reaches: all of them are shown.
-    chart->clearPoints();
-    chart->addPoints(samples(10), 0);
-    const QImage image = picture(*chart);
+    ChartSeries kept;
+    if (exchange) {
+        for (int i = 0; i < count; ++i)
+            kept.append(sampleTime(i), 20 + i % 11);
+        chart->swapSeries(kept, 0);
+    } else {
+        chart->clearPoints();
+        chart->addPoints(samples(count), 0);
+    }
     QVERIFY(!chart->isZoomed());
+    const QImage image = picture(*chart);
     QCOMPARE(chart->visibleFirst(), 0);
-    QCOMPARE(chart->visibleLast(), 9);
-    QCOMPARE(chart->chartScale().xScale, 60.0);
-    // The read-out moved to the last sample still there.
-    QCOMPARE(image.pixel(Left + 540, Top + 50), Indicator);
+    QCOMPARE(chart->visibleLast(), count - 1);
+    QCOMPARE(chart->chartScale().xScale, 600.0 / count);
+    // The read-out stays on the cursor's place, or on the last sample still there.
+    const int cursor = std::min(29, count - 1);
+    QCOMPARE(image.pixel(Left + chart->line(0)->offsets[cursor], Top + 50), Indicator);
+
+    const int drawn = chart->drawn;
+    chart->addPoint(point(count, 25), 0);
+    chart->repaint();
+    QCOMPARE(chart->drawn, drawn + 1);
+    QCOMPARE(chart->visibleLast(), count);
 
     chart->clearPoints();
     picture(*chart);
@@ -443,6 +491,117 @@ void TestDMMChart::mouseOnlyCopiesLayers()
     chart->setXTitle("Date Time");
     chart->repaint();
     QCOMPARE(chart->drawn, drawn + 2);
+}
+
+// Samples that arrive faster than a screen refreshes are drawn in a few rebuilds, never more
+// than one per DMMChart::RebuildIntervalMs, and the last of them shows them all.
+void TestDMMChart::fastSamplesRebuildSeldom()
+{
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    const int drawn = chart->drawn;
+    QElapsedTimer clock;
+    clock.start();
+    int added = 0;
+    while (clock.elapsed() < 400) {
+        chart->addPoint(point(100 + added, 20 + added % 9), 0);
+        ++added;
+        QCoreApplication::processEvents();
+    }
+    const qint64 elapsed = clock.elapsed();
+    const int rebuilds = chart->drawn - drawn;
+    QVERIFY2(rebuilds >= 2, qPrintable(QString::number(rebuilds)));
+    QVERIFY2(rebuilds <= elapsed / DMMChart::RebuildIntervalMs + 2,
+             qPrintable(QStringLiteral("%1 rebuilds in %2 ms for %3 samples")
+                            .arg(rebuilds)
+                            .arg(elapsed)
+                            .arg(added)));
+    QTRY_COMPARE(chart->visibleLast(), 100 + added - 1);
+}
+
+namespace {
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+} // namespace
+
+void TestDMMChart::cursorRepaintsAtOnce()
+{
+    chart->addPoints(samples(100), 0);
+    chart->repaint();
+    // Samples keep coming: the next rebuild waits for its turn.
+    chart->addPoint(point(100, 25), 0);
+    QCoreApplication::processEvents();
+    chart->addPoint(point(101, 26), 0);
+    PaintCounter counter;
+    chart->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    const int waiting = counter.paints;
+
+    QTest::mouseMove(chart.get(), QPoint(Left + 300, Top + 80));
+    QVERIFY(chart->isIndicatorVisible());
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints, waiting + 1);
+    chart->removeEventFilter(&counter);
+}
+
+// A series kept apart and lent to the chart shows as if its samples had been added; the
+// chart's own go back to the one who lends, and return unchanged.
+void TestDMMChart::keptSeriesShowAsAdded()
+{
+    chart->addPoints(samples(100), 0);
+    const QImage before = picture(*chart);
+    const ChartPoint *firstOwn = chart->line(0)->points.first();
+
+    ChartSeries kept;
+    for (int i = 0; i < 250; ++i)
+        kept.append(sampleTime(i), std::sin(i / 20.0) * 40);
+    CountingChart reference;
+    reference.resize(ChartSize);
+    QList<ChartPoint *> same;
+    for (int i = 0; i < 250; ++i)
+        same << point(i, std::sin(i / 20.0) * 40);
+    reference.addPoints(same, 0);
+
+    chart->swapSeries(kept, 0);
+    QCOMPARE(chart->line(0)->size(), 250);
+    QCOMPARE(kept.size(), 100);
+    QCOMPARE(kept.points.first(), firstOwn);
+    QCOMPARE(picture(*chart), picture(reference));
+
+    chart->swapSeries(kept, 0);
+    QCOMPARE(kept.size(), 250);
+    QCOMPARE(picture(*chart), before);
+}
+
+void TestDMMChart::readoutMadeOnDemand()
+{
+    ChartSeries lazy;
+    lazy.setTagSource([](int index) { return QStringLiteral("%1 C").arg(20 + index % 11); });
+    for (int i = 0; i < 100; ++i)
+        lazy.append(sampleTime(i), 20 + i % 11);
+    chart->swapSeries(lazy, 0);
+    CountingChart reference;
+    reference.resize(ChartSize);
+    reference.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&reference));
+    reference.addPoints(samples(100), 0); // tags made in advance, "<value> C"
+
+    for (DMMChart *c :
+         {static_cast<DMMChart *>(chart.get()), static_cast<DMMChart *>(&reference)}) {
+        c->repaint();
+        // The two windows lie on top of each other: each gets a move of its own.
+        QTest::mouseMove(c, QPoint(Left + 100, Top + 100));
+        QTest::mouseMove(c, QPoint(Left + 6 * 40 + 1, Top + 80));
+        QCOMPARE(c->cursorSample(), 40);
+    }
+    QCOMPARE(picture(*chart), picture(reference));
 }
 
 QTEST_MAIN(TestDMMChart)

@@ -1,5 +1,6 @@
 #include "dmmdata.h"
 #include "itemdata.h"
+#include "textinterner.h"
 
 #include <QtTest>
 
@@ -29,6 +30,8 @@ private slots:
     void fold_data();
     void fold();
     void foldRestartsAfterClear();
+    void equalTextsAreShared();
+    void textTableStopsGrowing();
 };
 
 void TstItemData::construction()
@@ -64,6 +67,7 @@ void TstItemData::clearDeletesReadings()
 {
     int destroyed = 0;
     ItemData item(QStringLiteral("Store Data"), ItemData::Store);
+    const quint64 generation = item.generation();
     for (int i = 0; i < 500; ++i) {
         DmmData *r = reading(i - 250);
         connect(r, &QObject::destroyed, [&destroyed] { ++destroyed; });
@@ -75,6 +79,9 @@ void TstItemData::clearDeletesReadings()
     item.clearData();
     QCOMPARE(destroyed, 500);
     QVERIFY(item.getDataList().isEmpty());
+    // Whoever built something from the first readings can tell they are gone.
+    QCOMPARE(item.generation(), generation + 1);
+    QCOMPARE(item.readingAt(0), nullptr);
     for (int c = 0; c < 4; ++c) {
         const ItemStatistic *s = item.getStatistic(c);
         QCOMPARE(s->count, 0);
@@ -141,6 +148,69 @@ void TstItemData::foldRestartsAfterClear()
         QCOMPARE(item.getStatistic(c)->maximum, 10 + offsets[c]);
         QCOMPARE(item.getStatistic(c)->count, 1);
     }
+}
+
+// Readings arrive with texts of their own; once in an item, equal texts share one copy and
+// every value reads as it came.
+void TstItemData::equalTextsAreShared()
+{
+    auto made = [](double t, const char *humidityText) {
+        auto *r = new DmmData;
+        // Built from pieces, so that no two readings share a text by accident.
+        r->setTemperature({7, t, QString::number(t, 'f', 1)});
+        r->setHumidity({3, 45.0, QString::fromLatin1(humidityText)});
+        r->setDewPoint({3, t - 10, QString::number(t - 10, 'f', 1)});
+        r->setWetBulb({3, t - 3, QString()});
+        return r;
+    };
+    ItemData item(QStringLiteral("Measure1"), ItemData::Measure);
+    QList<DmmData *> readings {made(21.5, "45.0"), made(21.5, "45.0"), made(22.0, "45.0")};
+    QVERIFY(readings[0]->temperature().text.constData()
+            != readings[1]->temperature().text.constData());
+    for (DmmData *r : readings)
+        item.appendData(r);
+
+    auto same = [](const QString &a, const QString &b) { return a.constData() == b.constData(); };
+    QVERIFY(same(readings[0]->temperature().text, readings[1]->temperature().text));
+    QVERIFY(same(readings[0]->humidity().text, readings[2]->humidity().text));
+    QVERIFY(same(readings[0]->dewPoint().text, readings[1]->dewPoint().text));
+    QVERIFY(!same(readings[1]->temperature().text, readings[2]->temperature().text));
+    const DmmValue t = readings[1]->temperature();
+    QCOMPARE(t.code, 7);
+    QCOMPARE(t.value, 21.5);
+    QCOMPARE(t.text, QStringLiteral("21.5"));
+    QCOMPARE(readings[2]->dewPoint().text, QStringLiteral("12.0"));
+    QCOMPARE(readings[2]->wetBulb().text, QString());
+
+    // After a clear the item starts a table of its own again; the texts still read right.
+    item.clearData();
+    DmmData *again = made(21.5, "45.0");
+    item.appendData(again);
+    QCOMPARE(again->temperature().text, QStringLiteral("21.5"));
+    QCOMPARE(item.readingAt(0), again);
+}
+
+void TstItemData::textTableStopsGrowing()
+{
+    // Each text in a storage of its own, as a plug-in makes them.
+    auto fresh = [](const char *text) { return QString::fromLatin1(text); };
+    TextInterner texts(3);
+    QString a = fresh("1.0");
+    QVERIFY(!texts.intern(a)); // held as it is
+    QString aAgain = fresh("1.0");
+    QVERIFY(texts.intern(aAgain));
+    QCOMPARE(aAgain.constData(), a.constData());
+    QVERIFY(!texts.intern(a)); // already the held copy
+    for (const char *text : {"2.0", "3.0", "4.0"}) {
+        QString t = fresh(text);
+        texts.intern(t);
+    }
+    QCOMPARE(texts.size(), 3);
+    // The table is full: a new text is kept as it came, an old one is still shared.
+    QString fourth = fresh("4.0");
+    QVERIFY(!texts.intern(fourth));
+    QString third = fresh("3.0");
+    QVERIFY(texts.intern(third));
 }
 
 QTEST_GUILESS_MAIN(TstItemData)

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <atomic>
 #include <cmath>
+#include <ctime>
 #include <functional>
 
 // The simulated meter as the application meets it: loaded from the runtime folder's Lib/,
@@ -225,6 +226,8 @@ private slots:
     void writeAndReadBack();
     void silentMeter_data();
     void silentMeter();
+    void memorySize_data();
+    void memorySize();
     void convertValue_data();
     void convertValue();
     void makeValue_data();
@@ -479,13 +482,19 @@ void TestSimulator::download_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("interval"); // storage interval written to the meter, seconds
     QTest::addColumn<int>("spacing"); // expected seconds between two records
+    QTest::addColumn<QByteArray>("zone"); // TZ of the download; empty: the machine's own
+    QTest::addColumn<QDate>("day"); // of the meter's clock
 
-    QTest::newRow("empty memory") << 0 << 60 << 60;
-    QTest::newRow("one record") << 1 << 60 << 60;
-    QTest::newRow("250 records a minute apart") << 250 << 60 << 60;
-    QTest::newRow("250 records an hour apart") << 250 << 3600 << 3600;
-    QTest::newRow("every 10 s, shown to the minute") << 90 << 10 << 10;
-    QTest::newRow("interval 0") << 5 << 0 << 60;
+    const QDate day(2021, 3, 4);
+    QTest::newRow("empty memory") << 0 << 60 << 60 << QByteArray() << day;
+    QTest::newRow("one record") << 1 << 60 << 60 << QByteArray() << day;
+    QTest::newRow("250 records a minute apart") << 250 << 60 << 60 << QByteArray() << day;
+    QTest::newRow("250 records an hour apart") << 250 << 3600 << 3600 << QByteArray() << day;
+    QTest::newRow("every 10 s, shown to the minute") << 90 << 10 << 10 << QByteArray() << day;
+    QTest::newRow("interval 0") << 5 << 0 << 60 << QByteArray() << day;
+    // Liberia kept UTC -0:44:30 until 1972: local minutes are not whole minutes of UTC.
+    QTest::newRow("a zone whose minutes are not UTC's")
+        << 90 << 10 << 10 << QByteArray("Africa/Monrovia") << QDate(1971, 6, 1);
 }
 
 void TestSimulator::download()
@@ -493,8 +502,29 @@ void TestSimulator::download()
     QFETCH(int, count);
     QFETCH(int, interval);
     QFETCH(int, spacing);
+    QFETCH(QByteArray, zone);
+    QFETCH(QDate, day);
     qputenv("METER_SIM_STORE_COUNT", QByteArray::number(count));
     qputenv("METER_SIM_INTERVAL_MS", "20");
+    if (!zone.isEmpty() && !QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/") + zone))
+        QSKIP("the time zone data is not installed");
+    struct ZoneGuard
+    {
+        QByteArray previous = qgetenv("TZ");
+        bool wasSet = qEnvironmentVariableIsSet("TZ");
+        ~ZoneGuard()
+        {
+            if (wasSet)
+                qputenv("TZ", previous);
+            else
+                qunsetenv("TZ");
+            tzset();
+        }
+    } zoneGuard;
+    if (!zone.isEmpty()) {
+        qputenv("TZ", zone);
+        tzset();
+    }
 
     MeterProbe probe;
     attach(probe);
@@ -504,7 +534,7 @@ void TestSimulator::download()
 
     QVERIFY(openLink(probe));
     QVERIFY(writeParams(probe, plainParam(interval)));
-    const QDateTime clock(QDate(2021, 3, 4), QTime(10, 20, 30));
+    const QDateTime clock(day, QTime(10, 20, 30));
     m_plugins.myDmm->setDateTime(clock);
 
     QVERIFY(m_plugins.myDmm->requestStoreCount());
@@ -639,6 +669,29 @@ void TestSimulator::silentMeter()
     probe.events.clear();
     QVERIFY(openLink(probe));
     QVERIFY(writeParams(probe, plainParam()));
+    QVERIFY(closeLink(probe));
+}
+
+void TestSimulator::memorySize_data()
+{
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<int>("count");
+    QTest::newRow("ten million") << QByteArray("10000000") << 10000000;
+    QTest::newRow("more than ten million") << QByteArray("25000000") << 10000000;
+    QTest::newRow("negative") << QByteArray("-5") << 0;
+    QTest::newRow("not a number") << QByteArray("many") << 250;
+}
+
+void TestSimulator::memorySize()
+{
+    QFETCH(QByteArray, setting);
+    QFETCH(int, count);
+    qputenv("METER_SIM_STORE_COUNT", setting);
+    MeterProbe probe;
+    attach(probe);
+    QVERIFY(openLink(probe));
+    QVERIFY(m_plugins.myDmm->requestStoreCount());
+    QTRY_COMPARE_WITH_TIMEOUT(probe.storeCounts, QVector<int> {count}, patience);
     QVERIFY(closeLink(probe));
 }
 

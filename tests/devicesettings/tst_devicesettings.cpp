@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 
 namespace {
@@ -56,6 +57,8 @@ private slots:
     void undefinedUnitCode();
     void clockCommands_data();
     void clockCommands();
+    void linkClosesTheDialog_data();
+    void linkClosesTheDialog();
 
 private:
     ScriptableMeter *meter = nullptr;
@@ -323,6 +326,40 @@ void TestDeviceSettings::clockCommands()
         QVERIFY2(sent >= before.addSecs(-2) && sent <= after,
                  qPrintable(sent.toString(Qt::ISODate)));
     }
+}
+
+void TestDeviceSettings::linkClosesTheDialog_data()
+{
+    QTest::addColumn<bool>("byUser");
+    QTest::newRow("link lost") << false;
+    QTest::newRow("Disconnect") << true;
+}
+
+// The record the dialog shows is valid only while the link is up: the dialog goes with it,
+// and writes nothing.
+void TestDeviceSettings::linkClosesTheDialog()
+{
+    QFETCH(bool, byUser);
+    auto window = makeTestWindow();
+    QVERIFY(connectMeter(window.get()));
+
+    ModalWatcher modals;
+    QPointer<DlgSettings> shown;
+    const bool ran = runSettingsCommand(window.get(), modals, [&](DlgSettings *dialog) {
+        shown = dialog;
+        QVERIFY(waitForHighTemp(dialog, 70.0));
+        meter->clearCalls();
+        if (byUser)
+            action(window.get(), "actionDisconnect")->trigger();
+        else
+            meter->dropLink();
+        QTRY_VERIFY(!shown || !shown->isVisible());
+    });
+    QVERIFY(ran);
+    QVERIFY(!shown);
+    QVERIFY(window->findChildren<DlgSettings *>().isEmpty());
+    QVERIFY(meter->calls().filter(QStringLiteral("writeParam")).isEmpty());
+    QVERIFY(modals.verify());
 }
 
 QTEST_MAIN(TestDeviceSettings)

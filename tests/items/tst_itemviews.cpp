@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "deletioncounter.h"
 #include "readings.h"
 #include "windowfixture.h"
@@ -5,11 +6,14 @@
 #include "chartpoint.h"
 #include "datamodel.h"
 #include "itemdata.h"
+#include "temperatureunit.h"
 #include "tvitemmodel.h"
 
 #include <QAbstractItemView>
+#include <QFile>
 #include <QHeaderView>
 #include <QLoggingCategory>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -41,12 +45,16 @@ private slots:
     void gridCaptions();
     void statistics_data();
     void statistics();
+    void statisticFiguresFit_data();
+    void statisticFiguresFit();
     void rebuildFollowsTheUnit_data();
     void rebuildFollowsTheUnit();
     void plottedAt_data();
     void plottedAt();
     void viewsOfAnEmptyItem_data();
     void viewsOfAnEmptyItem();
+    void seriesKeptBetweenShowings_data();
+    void seriesKeptBetweenShowings();
     void perReadingDiagnosticsAreOffByDefault();
     void largeItemTableStaysCheap();
 };
@@ -129,6 +137,70 @@ void TestItemViews::statistics()
     QCOMPARE(statisticGrid(window.get())->item(1, 2)->font().weight(), 50);
 }
 
+void TestItemViews::statisticFiguresFit_data()
+{
+    QTest::addColumn<QString>("fontDpi"); // empty: the platform's own
+    QTest::newRow("default font") << QString();
+    QTest::newRow("QT_FONT_DPI=120") << "120";
+}
+
+// At the window's first-start size every figure the grid can show is drawn whole: counts up
+// to 9 999 999 and values from -999.9 to 9999.9, in either unit; and no row is cut off.
+void TestItemViews::statisticFiguresFit()
+{
+    QFETCH(QString, fontDpi);
+    if (!fontDpi.isEmpty()) {
+        // The font resolution is fixed when the application object is made.
+        const ChildRun run = rerunInChild(QStringLiteral("statisticFiguresFit:default font"),
+                                          {QStringLiteral("QT_FONT_DPI=") + fontDpi});
+        QVERIFY2(run.passed(), qPrintable(run.output));
+        return;
+    }
+    QFile::remove(testOptionsFilePath());
+    auto window = makeTestWindow({}, true);
+    QCOMPARE(window->width(), 1000);
+    const QTableWidget *grid = statisticGrid(window.get());
+    // The pane holds the grid however far its splitter is dragged.
+    const QWidget *pane = child<QWidget>(window.get(), "widget_2");
+    QVERIFY(pane->minimumWidth() >= std::max(230, grid->minimumWidth()));
+    const int margins
+        = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1)
+        + (grid->showGrid() ? 1 : 0);
+    // The widest figures in either unit, then a count above 10 000 in ℉ to look at.
+    const struct
+    {
+        int unit, count;
+        double low, high;
+    } cases[]
+        = {{0, 9999999, -999.9, 9999.9}, {1, 9999999, -999.9, 9999.9}, {1, 12345, -8.8, 113.0}};
+    for (const auto &c : cases) {
+        QVERIFY(setUnit(window.get(), c.unit));
+        for (int k = 0; k < Channel::Count; ++k) {
+            const int unit = k == Channel::Humidity ? 0 : c.unit; // humidity is not converted
+            ItemStatistic *s = window->activeItem()->getStatistic(k);
+            s->count = c.count;
+            s->minimum = s->average = TemperatureUnit::toCelsius(c.low, unit);
+            s->maximum = TemperatureUnit::toCelsius(c.high, unit);
+        }
+        window->updateStatisticTable();
+        QCOMPARE(statistic(window.get(), Channel::DewPoint, Statistic::Maximum),
+                 QString::number(c.high, 'f', 1));
+        for (int row = 0; row < grid->rowCount(); ++row) {
+            for (int column = 0; column < grid->columnCount(); ++column) {
+                const QTableWidgetItem *cell = grid->item(row, column);
+                const int needed = QFontMetrics(cell->font()).horizontalAdvance(cell->text());
+                QVERIFY2(needed + margins <= grid->columnWidth(column), qPrintable(cell->text()));
+            }
+        }
+        const int last = grid->rowCount() - 1;
+        QVERIFY(grid->rowViewportPosition(last) + grid->rowHeight(last)
+                <= grid->viewport()->height());
+    }
+    const QString dpi = qEnvironmentVariable("QT_FONT_DPI", QStringLiteral("default"));
+    saveShot(window.get(), QStringLiteral("statistics-fahrenheit-window-dpi-") + dpi);
+    saveShot(statisticGrid(window.get()), QStringLiteral("statistics-fahrenheit-grid-dpi-") + dpi);
+}
+
 void TestItemViews::rebuildFollowsTheUnit_data()
 {
     QTest::addColumn<int>("unit"); // -1: no parameter record yet
@@ -136,7 +208,7 @@ void TestItemViews::rebuildFollowsTheUnit_data()
     QTest::addColumn<double>("plotted");
     QTest::addColumn<QString>("dewPoint");
 
-    QTest::newRow("before the first parameter record") << -1 << "21.5 " << 21.5 << "9.1 ";
+    QTest::newRow("before the first parameter record") << -1 << "21.5 ℃" << 21.5 << "9.1 ℃";
     QTest::newRow("Celsius") << 0 << "21.5 ℃" << 21.5 << "9.1 ℃";
     QTest::newRow("Fahrenheit") << 1 << "70.7 ℉" << 70.7 << "48.4 ℉";
 }
@@ -166,12 +238,12 @@ void TestItemViews::rebuildFollowsTheUnit()
     for (int channel = 0; channel < Channel::Count; ++channel)
         QCOMPARE(chartPoints(window.get(), channel).size(), 3);
     const ChartPoint *t = chartPoints(window.get(), Channel::Temperature).last();
-    QCOMPARE(t->tag.toString(), temperature);
+    QCOMPARE(chartTag(window.get(), Channel::Temperature, 2), temperature);
     QVERIFY(qFuzzyCompare(t->value, plotted));
     const ChartPoint *h = chartPoints(window.get(), Channel::Humidity).last();
-    QCOMPARE(h->tag.toString(), QStringLiteral("47.0 %RH"));
+    QCOMPARE(chartTag(window.get(), Channel::Humidity, 2), QStringLiteral("47.0 %RH"));
     QCOMPARE(h->value, 47.0);
-    QCOMPARE(chartPoints(window.get(), Channel::DewPoint).last()->tag.toString(), dewPoint);
+    QCOMPARE(chartTag(window.get(), Channel::DewPoint, 2), dewPoint);
     QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
              temperature.section(QLatin1Char(' '), 0, 0));
 
@@ -213,8 +285,12 @@ void TestItemViews::plottedAt()
 void TestItemViews::viewsOfAnEmptyItem_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("another, new item becomes active") << "new";
-    QTest::newRow("the active item is emptied") << "clear";
+    QTest::addColumn<int>("unit");
+    QTest::newRow("another, new item becomes active") << "new" << 0;
+    QTest::newRow("the active item is emptied") << "clear" << 0;
+    // Nothing to convert: not 32.0.
+    QTest::newRow("another, new item becomes active, in ℉") << "new" << 1;
+    QTest::newRow("the active item is emptied, in ℉") << "clear" << 1;
 }
 
 // The views never keep anything of the item shown before; the emptied readings are deleted
@@ -222,7 +298,9 @@ void TestItemViews::viewsOfAnEmptyItem_data()
 void TestItemViews::viewsOfAnEmptyItem()
 {
     QFETCH(QString, how);
+    QFETCH(int, unit);
     auto window = makeTestWindow();
+    QVERIFY(setUnit(window.get(), unit));
     ItemData *item = window->activeItem();
     for (int i = 0; i < 500; ++i)
         record(window.get(), item, makeReading(20.0 + i % 7, 45.0, 9.1, 14.2));
@@ -249,6 +327,71 @@ void TestItemViews::viewsOfAnEmptyItem()
     for (int channel = 0; channel < Channel::Count; ++channel) {
         QCOMPARE(chartPoints(window.get(), channel).size(), 0);
         QCOMPARE(statisticRow(window.get(), channel), QStringList({"0", "0.0", "0.0", "0.0"}));
+    }
+}
+
+void TestItemViews::seriesKeptBetweenShowings_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what happens while another item is shown
+    QTest::addColumn<int>("shown"); // readings the charts show afterwards
+    QTest::newRow("nothing") << "nothing" << 300;
+    QTest::newRow("readings added") << "added" << 305;
+    QTest::newRow("emptied and filled anew") << "refilled" << 5;
+    QTest::newRow("unit changed") << "fahrenheit" << 300;
+}
+
+// An item shown before shows again without being rebuilt, and still exactly as its readings
+// say: readings added or cleared while it was not shown, and the unit of the moment, count.
+void TestItemViews::seriesKeptBetweenShowings()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(int, shown);
+    auto window = makeTestWindow();
+    ItemData *item = window->activeItem();
+    const QModelIndex row = liveItemRow(window.get(), 0);
+    fillActiveItem(window.get(), 300);
+    const ChartPoint *firstPoint = chartPoints(window.get(), Channel::Temperature).first();
+
+    window->newItem(QStringLiteral("Other"), ItemData::Measure);
+    QCOMPARE(chartPoints(window.get(), Channel::Temperature).size(), 0);
+    if (meanwhile == QLatin1String("refilled"))
+        item->clearData();
+    if (meanwhile == QLatin1String("added") || meanwhile == QLatin1String("refilled")) {
+        for (int i = 0; i < 5; ++i)
+            record(window.get(), item, makeReading(30.0 + i, 60.0, 12.0, 20.0 - i));
+    }
+    if (meanwhile == QLatin1String("fahrenheit"))
+        QVERIFY(setUnit(window.get(), 1));
+    window->itemSetToActive(row);
+
+    QCOMPARE(window->activeItem(), item);
+    const QList<DmmData *> readings = item->getDataList();
+    QCOMPARE(readings.size(), shown);
+    if (meanwhile != QLatin1String("refilled"))
+        QCOMPARE(chartPoints(window.get(), Channel::Temperature).first(), firstPoint);
+    const bool fahrenheit = window->unitIndex() == 1;
+    for (int channel = 0; channel < Channel::Count; ++channel) {
+        const QList<ChartPoint *> points = chartPoints(window.get(), channel);
+        QCOMPARE(points.size(), shown);
+        for (int i = 0; i < shown; ++i) {
+            const double value = readings.at(i)->value(channel).value;
+            QCOMPARE(points.at(i)->value,
+                     fahrenheit && channel != Channel::Humidity
+                         ? TemperatureUnit::celsiusToFahrenheit(value)
+                         : value);
+            QCOMPARE(points.at(i)->time, readings.at(i)->time());
+        }
+        // The read-out says what the table says.
+        QCOMPARE(chartTag(window.get(), channel, shown - 1),
+                 tableCell(window.get(), shown - 1, DataModel::TemperatureColumn + channel));
+    }
+
+    // Back to Celsius: the values as recorded, without a trace of the round trip.
+    if (fahrenheit) {
+        QVERIFY(setUnit(window.get(), 0));
+        const QList<ChartPoint *> points = chartPoints(window.get(), Channel::DewPoint);
+        for (int i = 0; i < shown; ++i)
+            QCOMPARE(points.at(i)->value, readings.at(i)->dewPoint().value);
     }
 }
 

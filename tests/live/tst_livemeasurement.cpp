@@ -1,8 +1,10 @@
 #include "modalwatcher.h"
+#include "readings.h"
 #include "windowfixture.h"
 
 #include "chartpoint.h"
 #include "dmmdata.h"
+#include "temperatureunit.h"
 #include "tvitemmodel.h"
 
 #include <QAction>
@@ -177,18 +179,18 @@ void TestLiveMeasurement::recordedReadingInEveryView()
 
     const QDateTime first(QDate(2024, 6, 1), QTime(8, 30, 15));
     meter->emitDisplay(21.5, 45.0, 9.1, 14.2, first);
-    // No parameter record yet: no unit text, and the form's own "℃" is gone.
+    // No parameter record yet: the unit is the one the window starts with, Celsius.
     QCOMPARE(readOuts(window.get()), (QStringList {"21.5", "45.0", "9.1", "14.2"}));
-    QCOMPARE(readOutUnits(window.get()), (QStringList {"", "%RH", "", ""}));
+    QCOMPARE(readOutUnits(window.get()), (QStringList {"℃", "%RH", "℃", "℃"}));
 
-    const QStringList tags {"21.5 ", "45.0 %RH", "9.1 ", "14.2 "};
+    const QStringList tags {"21.5 ℃", "45.0 %RH", "9.1 ℃", "14.2 ℃"};
     const double values[] = {21.5, 45.0, 9.1, 14.2};
     for (int channel = 0; channel < Channel::Count; ++channel) {
         const ChartPoint *point = chartPoints(window.get(), channel).value(0);
         QVERIFY(point);
         QCOMPARE(point->time, first);
         QCOMPARE(point->value, values[channel]);
-        QCOMPARE(point->tag.toString(), tags.at(channel));
+        QCOMPARE(chartTag(window.get(), channel, 0), tags.at(channel));
     }
     QCOMPARE(statistic(window.get(), Channel::Temperature, Statistic::Minimum),
              QStringLiteral("21.5"));
@@ -205,9 +207,8 @@ void TestLiveMeasurement::recordedReadingInEveryView()
     const QList<ChartPoint *> temperatures = chartPoints(window.get(), Channel::Temperature);
     QCOMPARE(temperatures.size(), 4);
     QCOMPARE(temperatures.last()->value, 68.0);
-    QCOMPARE(temperatures.last()->tag.toString(), QStringLiteral("68.0 ℉"));
-    QCOMPARE(chartPoints(window.get(), Channel::Humidity).last()->tag.toString(),
-             QStringLiteral("50.0 %RH"));
+    QCOMPARE(chartTag(window.get(), Channel::Temperature, 3), QStringLiteral("68.0 ℉"));
+    QCOMPARE(chartTag(window.get(), Channel::Humidity, 3), QStringLiteral("50.0 %RH"));
     QCOMPARE(window->activeItem()->getDataList().last()->temperature().value, 20.0);
     // The minimum is 20.0 °C; humidity stays %RH.
     QCOMPARE(statisticRow(window.get(), Channel::Temperature).mid(0, 2),
@@ -215,6 +216,16 @@ void TestLiveMeasurement::recordedReadingInEveryView()
     QCOMPARE(statistic(window.get(), Channel::Humidity, Statistic::Maximum),
              QStringLiteral("50.0"));
     QTRY_COMPARE(tableRows(window.get()), 4);
+
+    // Readings handed to the item around the views are plotted with the next recorded one,
+    // in their order.
+    record(window.get(), window->activeItem(), makeReading(19.0, 55.0, 8.0, 13.0));
+    record(window.get(), window->activeItem(), makeReading(18.0, 56.0, 7.0, 12.0));
+    meter->emitDisplay(17.0, 57.0, 6.0, 11.0);
+    const QList<ChartPoint *> wetBulbs = chartPoints(window.get(), Channel::WetBulb);
+    QCOMPARE(wetBulbs.size(), 7);
+    QCOMPARE(wetBulbs.at(4)->value, TemperatureUnit::celsiusToFahrenheit(13.0));
+    QCOMPARE(wetBulbs.at(6)->value, TemperatureUnit::celsiusToFahrenheit(11.0));
 }
 
 // Every third reading asks for the parameters, recorded or not, except while the settings

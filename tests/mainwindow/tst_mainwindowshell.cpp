@@ -93,6 +93,7 @@ void TestMainWindowShell::readingsAreDisposedOf_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("live reading from a worker thread") << "thread";
     QTest::newRow("live reading, not measuring") << "display";
+    // Kept by "Store Data", which deletes it with the window.
     QTest::newRow("stored record while a measurement item is active") << "store";
 }
 
@@ -113,6 +114,10 @@ void TestMainWindowShell::readingsAreDisposedOf()
         meter->emitDisplayStore(7, QDateTime(QDate(2024, 3, 5), QTime(14, 7)), 21.5, 45.0, 9.1,
                                 14.2);
     QCOMPARE(catcher.caughtCount.loadAcquire(), 1);
+    if (how == QLatin1String("store")) {
+        QCOMPARE(storeItem(window.get())->count(), 1);
+        window.reset();
+    }
     QTRY_COMPARE(catcher.destroyed, 1);
 }
 

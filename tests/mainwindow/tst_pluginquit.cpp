@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The application needs all four device interfaces; without them it ends at once, silently.
+// The main window in a process of its own, started as the application starts it: without all
+// four device interfaces it ends at once, silently; on a first start it has its stated size.
 class TestPluginQuit : public QObject
 {
     Q_OBJECT
@@ -12,6 +13,8 @@ class TestPluginQuit : public QObject
 private slots:
     void incompletePluginFolder_data();
     void incompletePluginFolder();
+    void firstStartSize_data();
+    void firstStartSize();
 };
 
 void TestPluginQuit::incompletePluginFolder_data()
@@ -56,6 +59,41 @@ void TestPluginQuit::incompletePluginFolder()
     // A quit that came later than the first turn of the event loop would lose the race
     // against the probe's own exit code 3.
     QCOMPARE(process.exitCode(), exitCode);
+}
+
+void TestPluginQuit::firstStartSize_data()
+{
+    QTest::addColumn<QString>("fontDpi"); // empty: the platform's own
+    QTest::newRow("the platform's font resolution") << QString();
+    QTest::newRow("QT_FONT_DPI=96") << "96";
+}
+
+// A folder without options.xml: the window comes up 1000 by 600, not as high as its own
+// minimum happens to be.
+void TestPluginQuit::firstStartSize()
+{
+    QFETCH(QString, fontDpi);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString probe = dir.filePath(QStringLiteral("widget_probe"));
+    QVERIFY(QFile::copy(QStringLiteral(WIDGET_PROBE), probe));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Lib")));
+    QVERIFY(QFile::copy(QStringLiteral(SCRIPTABLE_PLUGIN),
+                        dir.filePath(QStringLiteral("Lib/meter.so"))));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!fontDpi.isEmpty())
+        env.insert(QStringLiteral("QT_FONT_DPI"), fontDpi);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(probe, {QStringLiteral("--size")});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 6);
+    QCOMPARE(QString::fromLatin1(process.readAllStandardOutput()).trimmed(),
+             QStringLiteral("1000x600"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("options.xml"))));
 }
 
 QTEST_GUILESS_MAIN(TestPluginQuit)

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,7 @@ private slots:
 
     void fahrenheitRecord();
     void editedFahrenheitIsTruncated();
+    void everyExactTenthTypedInFahrenheit();
     void untouchedValuesSurviveWrite_data();
     void untouchedValuesSurviveWrite();
     void undefinedUnitShownAndWrittenAsCelsius_data();
@@ -78,34 +80,49 @@ private slots:
     void offsetRangeLabels_data();
     void offsetRangeLabels();
     void writeBeforeAnyRecordDoesNothing();
+    void enterPressesNoButton();
     void clockFollowsPcUnlessUnchecked();
 };
 
 void TestDlgSettings::conversion_data()
 {
+    QTest::addColumn<bool>("offset");
     QTest::addColumn<int>("unit");
     QTest::addColumn<int>("tenths");
     QTest::addColumn<double>("shown");
     QTest::addColumn<double>("typed");
     QTest::addColumn<int>("stored");
 
-    QTest::newRow("C 25.5") << 0 << 255 << 25.5 << 25.5 << 255;
-    QTest::newRow("C cut toward zero") << 0 << -15 << -1.5 << -1.59 << -15;
-    QTest::newRow("F 25.0") << 1 << 250 << 77.0 << 77.0 << 250;
-    QTest::newRow("F 100.0 typed") << 1 << 0 << 32.0 << 100.0 << 377;
-    QTest::newRow("F below zero cut toward zero") << 1 << -10 << 30.2 << 31.9 << 0;
-    QTest::newRow("unit 2 is Celsius") << 2 << 123 << 12.3 << 12.3 << 123;
+    QTest::newRow("C 25.5") << false << 0 << 255 << 25.5 << 25.5 << 255;
+    QTest::newRow("C cut toward zero") << false << 0 << -15 << -1.5 << -1.59 << -15;
+    QTest::newRow("F 25.0") << false << 1 << 250 << 77.0 << 77.0 << 250;
+    QTest::newRow("F 100.0 typed") << false << 1 << 0 << 32.0 << 100.0 << 377;
+    QTest::newRow("F below zero cut toward zero") << false << 1 << -10 << 30.2 << 31.9 << 0;
+    QTest::newRow("F 98.6 is 37.0") << false << 1 << 370 << 98.6 << 98.6 << 370;
+    QTest::newRow("F 42.8 is 6.0") << false << 1 << 60 << 42.8 << 42.8 << 60;
+    QTest::newRow("unit 2 is Celsius") << false << 2 << 123 << 12.3 << 12.3 << 123;
+    // An offset is a difference: no 32 to add or take away.
+    QTest::newRow("C offset") << true << 0 << -15 << -1.5 << -1.5 << -15;
+    QTest::newRow("F offset 0") << true << 1 << 0 << 0.0 << 0.0 << 0;
+    QTest::newRow("F offset 6.0") << true << 1 << 60 << 10.8 << 10.8 << 60;
+    QTest::newRow("F offset -6.0") << true << 1 << -60 << -10.8 << -10.8 << -60;
+    QTest::newRow("F offset cut toward zero") << true << 1 << 5 << 0.9 << 0.8 << 4;
 }
 
 void TestDlgSettings::conversion()
 {
+    QFETCH(bool, offset);
     QFETCH(int, unit);
     QFETCH(int, tenths);
     QFETCH(double, shown);
     QFETCH(double, typed);
     QFETCH(int, stored);
-    QVERIFY(qAbs(ParamUnits::tenthsToShown(tenths, unit) - shown) < 1e-9);
-    QCOMPARE(ParamUnits::shownToTenths(typed, unit), stored);
+    const double toShown = offset ? ParamUnits::offsetTenthsToShown(tenths, unit)
+                                  : ParamUnits::tenthsToShown(tenths, unit);
+    QVERIFY(qAbs(toShown - shown) < 1e-9);
+    QCOMPARE(offset ? ParamUnits::shownOffsetToTenths(typed, unit)
+                    : ParamUnits::shownToTenths(typed, unit),
+             stored);
 }
 
 void TestDlgSettings::clampsInsteadOfWrapping_data()
@@ -149,6 +166,8 @@ void TestDlgSettings::fahrenheitRecord()
                                   "label_36", "label_37", "label_39", "label_40"})
         QCOMPARE(text(dlg, unitLabel), QStringLiteral("℉"));
     QCOMPARE(spin(dlg, "sbHighTemp")->value(), 77.0);
+    QCOMPARE(spin(dlg, "sbOffsetTemp")->value(), 0.9);
+    QCOMPARE(spin(dlg, "sbOffsetDP")->value(), 0.0);
 
     QSignalSpy spy(&dlg, &DlgSettings::writeDmmParam);
     write(dlg);
@@ -179,6 +198,27 @@ void TestDlgSettings::editedFahrenheitIsTruncated()
     QCOMPARE(int(p.highTemp), 377);
 }
 
+// Every one-decimal °F text in the editors' ranges that is a whole number of tenths of a
+// degree Celsius is stored as exactly that number: 297 limits, 25 offsets.
+void TestDlgSettings::everyExactTenthTypedInFahrenheit()
+{
+    int limits = 0;
+    int offsets = 0;
+    for (int f = -1087; f <= 1580; ++f) { // tenths of °F, -108.7 .. 158.0
+        const double typed = QString::number(f / 10.0, 'f', 1).toDouble();
+        if ((f - 320) * 5 % 9 == 0) {
+            ++limits;
+            QCOMPARE(ParamUnits::shownToTenths(typed, 1), (f - 320) * 5 / 9);
+        }
+        if (qAbs(f) <= 108 && f * 5 % 9 == 0) {
+            ++offsets;
+            QCOMPARE(ParamUnits::shownOffsetToTenths(typed, 1), f * 5 / 9);
+        }
+    }
+    QCOMPARE(limits, 297);
+    QCOMPARE(offsets, 25);
+}
+
 void TestDlgSettings::untouchedValuesSurviveWrite_data()
 {
     QTest::addColumn<int>("unit");
@@ -202,6 +242,28 @@ void TestDlgSettings::untouchedValuesSurviveWrite()
         write(dlg);
         QVERIFY2(std::memcmp(&before, &p, sizeof p) == 0, qPrintable(QString::number(t)));
     }
+
+    // Values beyond what the editors offer are shown held at their bounds, and written back
+    // as the meter sent them.
+    p.offsetTemp = 100;
+    p.offsetHumi = -128;
+    p.lowHumi = 995;
+    p.highHumi = 1200;
+    p.highTemp = 900;
+    p.storageInterval = 4000;
+    p.autoPower = 90;
+    const DmmParam before = p;
+    dlg.setDmmParam(&p);
+    QCOMPARE(spin(dlg, "sbOffsetTemp")->value(), unit == 1 ? 10.8 : 6.0);
+    QCOMPARE(spin(dlg, "sbLowHumi")->value(), 99.0);
+    write(dlg);
+    QVERIFY(std::memcmp(&before, &p, sizeof p) == 0);
+
+    // An edited one is written as shown.
+    spin(dlg, "sbLowHumi")->setValue(98.5);
+    write(dlg);
+    QCOMPARE(int(p.lowHumi), 985);
+    QCOMPARE(int(p.offsetTemp), 100);
 }
 
 void TestDlgSettings::undefinedUnitShownAndWrittenAsCelsius_data()
@@ -243,17 +305,20 @@ void TestDlgSettings::humidityRowsNeverConverted()
 
     for (const char *range : {"label_19", "label_20"})
         QCOMPARE(text(dlg, range), QStringLiteral("(0-99.9)"));
-    for (const char *unitLabel : {"label_31", "label_32"})
-        QCOMPARE(text(dlg, unitLabel), QStringLiteral("%RH"));
     QCOMPARE(spin(dlg, "sbHighHumi")->value(), 99.9);
     QCOMPARE(spin(dlg, "sbLowHumi")->maximum(), 99.0);
     QCOMPARE(spin(dlg, "sbLowHumi")->value(), 99.0);
     QCOMPARE(spin(dlg, "sbOffsetHumi")->value(), -1.5);
 
+    for (const char *unitLabel : {"label_31", "label_32", "label_38"})
+        QCOMPARE(text(dlg, unitLabel), QStringLiteral("%RH"));
+
+    spin(dlg, "sbHighHumi")->setValue(80.0);
+    spin(dlg, "sbOffsetHumi")->setValue(2.5);
     write(dlg);
-    QCOMPARE(int(p.highHumi), 999);
-    QCOMPARE(int(p.lowHumi), 990);
-    QCOMPARE(int(p.offsetHumi), -15);
+    QCOMPARE(int(p.highHumi), 800);
+    QCOMPARE(int(p.lowHumi), 995); // untouched: as the meter sent it
+    QCOMPARE(int(p.offsetHumi), 25);
 }
 
 void TestDlgSettings::autoPower_data()
@@ -288,8 +353,7 @@ void TestDlgSettings::autoPower()
     QCOMPARE(minutes->value(), shown);
 
     write(dlg);
-    QCOMPARE(int(p.autoPower), checked ? int(shown) : 0);
-    p.autoPower = qint8(stored); // what the meter still holds
+    QCOMPARE(int(p.autoPower), stored); // untouched: as the meter sent it
 
     if (checked) {
         box->click();
@@ -321,10 +385,10 @@ void TestDlgSettings::offsetEditorsFitTheByte_data()
     QTest::newRow("C dew point -60") << 0 << "sbOffsetDP" << -60.0 << -60;
     QTest::newRow("C humidity 12.8") << 0 << "sbOffsetHumi" << 12.8 << 60;
     QTest::newRow("C wet bulb -0.1") << 0 << "sbOffsetWB" << -0.1 << -1;
-    QTest::newRow("F temperature 140") << 1 << "sbOffsetTemp" << 140.0 << 59;
-    QTest::newRow("F temperature 42.8") << 1 << "sbOffsetTemp" << 42.8 << 59;
+    QTest::newRow("F temperature 140") << 1 << "sbOffsetTemp" << 140.0 << 60;
+    QTest::newRow("F temperature 10.8") << 1 << "sbOffsetTemp" << 10.8 << 60;
     QTest::newRow("F wet bulb -76") << 1 << "sbOffsetWB" << -76.0 << -60;
-    QTest::newRow("F dew point 32") << 1 << "sbOffsetDP" << 32.0 << 0;
+    QTest::newRow("F dew point 0.9") << 1 << "sbOffsetDP" << 0.9 << 5;
     QTest::newRow("F humidity 0 stays 0") << 1 << "sbOffsetHumi" << 0.0 << 0;
     QTest::newRow("F humidity 100") << 1 << "sbOffsetHumi" << 100.0 << 60;
     QTest::newRow("F humidity -6.0") << 1 << "sbOffsetHumi" << -6.0 << -60;
@@ -347,14 +411,6 @@ void TestDlgSettings::offsetEditorsFitTheByte()
         : editor == QLatin1String("sbOffsetDP")                ? p.offsetDP
                                                                : p.offsetWB;
     QCOMPARE(stored, written);
-
-    // A record holding more than the editors offer is brought into range, never wrapped.
-    p.offsetTemp = 127;
-    p.offsetHumi = -128;
-    dlg.setDmmParam(&p);
-    write(dlg);
-    QCOMPARE(int(p.offsetTemp), unit == 1 ? 59 : 60);
-    QCOMPARE(int(p.offsetHumi), -60);
 }
 
 void TestDlgSettings::offsetRangeLabels_data()
@@ -365,7 +421,7 @@ void TestDlgSettings::offsetRangeLabels_data()
     QTest::addColumn<double>("max");
     QTest::addColumn<QString>("unitText");
     QTest::newRow("Celsius") << 0 << "(-6-6)" << -6.0 << 6.0 << "℃";
-    QTest::newRow("Fahrenheit") << 1 << "(21.2-42.8)" << 21.2 << 42.8 << "℉";
+    QTest::newRow("Fahrenheit") << 1 << "(-10.8-10.8)" << -10.8 << 10.8 << "℉";
 }
 
 void TestDlgSettings::offsetRangeLabels()
@@ -389,7 +445,8 @@ void TestDlgSettings::offsetRangeLabels()
     QCOMPARE(text(dlg, "label_26"), QStringLiteral("(-6-6)"));
     QCOMPARE(spin(dlg, "sbOffsetHumi")->minimum(), -6.0);
     QCOMPARE(spin(dlg, "sbOffsetHumi")->maximum(), 6.0);
-    for (const char *unitLabel : {"label_37", "label_38", "label_39", "label_40"})
+    QCOMPARE(text(dlg, "label_38"), QStringLiteral("%RH"));
+    for (const char *unitLabel : {"label_37", "label_39", "label_40"})
         QCOMPARE(text(dlg, unitLabel), unitText);
 }
 
@@ -406,6 +463,25 @@ void TestDlgSettings::writeBeforeAnyRecordDoesNothing()
     write(dlg);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(dlg.writeButton()->objectName(), QStringLiteral("pushButton"));
+}
+
+// Enter in an editor neither sets the clock nor writes: the dialog has no default button.
+void TestDlgSettings::enterPressesNoButton()
+{
+    DlgSettings dlg;
+    DmmParam p = makeParam();
+    dlg.setDmmParam(&p);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QSignalSpy clock(&dlg, &DlgSettings::updateDatetime);
+    QSignalSpy written(&dlg, &DlgSettings::writeDmmParam);
+    QDoubleSpinBox *editor = spin(dlg, "sbHighTemp");
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClick(editor, Qt::Key_Enter);
+    QCOMPARE(clock.count(), 0);
+    QCOMPARE(written.count(), 0);
+    QVERIFY(dlg.isVisible());
 }
 
 void TestDlgSettings::clockFollowsPcUnlessUnchecked()

@@ -3,6 +3,8 @@
 //   startup_probe guard <semaphore key> <marker key> [start at, ms since the epoch]
 //       takes the single-instance guard and prints "first" or "second". A second copy exits
 //       at once with 0; the first keeps the guard until its standard input ends.
+//   startup_probe user-guard <semaphore key> <marker key>
+//       the same with the keys made the running user's, as the application makes them.
 //   startup_probe hold-semaphore <semaphore key>
 //       acquires the semaphore, prints "holding" and keeps it until killed.
 //   startup_probe language
@@ -79,10 +81,13 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("guard") && argc >= 4)
         return runGuard(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                         argc > 4 ? QByteArray(argv[4]).toLongLong() : 0);
+    if (mode == QLatin1String("user-guard") && argc >= 4)
+        return runGuard(SingleInstanceGuard::userKey(QString::fromLocal8Bit(argv[2])),
+                        SingleInstanceGuard::userKey(QString::fromLocal8Bit(argv[3])), 0);
     if (mode == QLatin1String("hold-semaphore") && argc >= 3)
         return holdSemaphore(QString::fromLocal8Bit(argv[2]));
     if (mode == QLatin1String("language"))
         return runLanguage(argc, argv);
-    std::cerr << "usage: startup_probe guard|hold-semaphore|language ..." << std::endl;
+    std::cerr << "usage: startup_probe guard|user-guard|hold-semaphore|language ..." << std::endl;
     return 2;
 }

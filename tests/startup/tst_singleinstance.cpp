@@ -1,3 +1,4 @@
+#include "childrun.h"
 #include "singleinstanceguard.h"
 
 #include <QCryptographicHash>
@@ -14,6 +15,9 @@
 
 using ProcessPtr = std::unique_ptr<QProcess>;
 
+// The user id of the second user the suite runs copies as (nobody).
+constexpr unsigned otherUserId = 65534;
+
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
@@ -29,12 +33,17 @@ private slots:
     void startAfterCrash();
     void simultaneousStarts_data();
     void simultaneousStarts();
+    void otherUsersAreNotKeptOut_data();
+    void otherUsersAreNotKeptOut();
     void realApplication();
 
 private:
     ProcessPtr startGuard(qint64 startAt = 0) const;
+    // A copy that takes the keys of the user it runs as, behind `prefix` (otherUserPrefix()).
+    ProcessPtr startUserGuard(const QStringList &prefix) const;
     static QString firstLine(QProcess &process, int timeoutMs = 10000);
     void removeLeftovers() const;
+    static void removeLeftovers(const QString &semaphoreKey, const QString &markerKey);
 
     // Keys of their own per build tree, so that the suite never meets a running application
     // or a suite run from another build.
@@ -64,13 +73,22 @@ void TestSingleInstance::cleanupTestCase()
 
 void TestSingleInstance::removeLeftovers() const
 {
+    removeLeftovers(m_semaphoreKey, m_markerKey);
+    // The keys of this user and of the other user the suite runs copies as.
+    for (const QString &suffix :
+         {SingleInstanceGuard::userKey(QString()), QStringLiteral("-%1").arg(otherUserId)})
+        removeLeftovers(m_semaphoreKey + suffix, m_markerKey + suffix);
+}
+
+void TestSingleInstance::removeLeftovers(const QString &semaphoreKey, const QString &markerKey)
+{
     // Segments and semaphores of killed probes outlive them; clear them so each case starts
     // from a machine on which nothing runs, and so nothing is left behind.
-    QSharedMemory marker(m_markerKey);
+    QSharedMemory marker(markerKey);
     if (marker.attach())
         marker.detach();
     // Create mode resets the count and removes the semaphore when the object goes.
-    QSystemSemaphore semaphore(m_semaphoreKey, 1, QSystemSemaphore::Create);
+    QSystemSemaphore semaphore(semaphoreKey, 1, QSystemSemaphore::Create);
 }
 
 ProcessPtr TestSingleInstance::startGuard(qint64 startAt) const
@@ -81,6 +99,17 @@ ProcessPtr TestSingleInstance::startGuard(qint64 startAt) const
     if (startAt > 0)
         arguments << QString::number(startAt);
     process->start(QStringLiteral(STARTUP_PROBE), arguments);
+    return process;
+}
+
+ProcessPtr TestSingleInstance::startUserGuard(const QStringList &prefix) const
+{
+    ProcessPtr process(new QProcess);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList command = prefix;
+    command << QStringLiteral(STARTUP_PROBE) << QStringLiteral("user-guard") << m_semaphoreKey
+            << m_markerKey;
+    process->start(command.takeFirst(), command);
     return process;
 }
 
@@ -227,6 +256,45 @@ void TestSingleInstance::simultaneousStarts()
     }
 }
 
+void TestSingleInstance::otherUsersAreNotKeptOut_data()
+{
+    QTest::addColumn<bool>("crashed");
+    QTest::newRow("a copy of root's runs") << false;
+    QTest::newRow("a copy of root's crashed") << true;
+}
+
+// Each user has a copy of their own: what root's copy holds, or left behind when it crashed
+// (private to root), keeps nobody else out; the other user still gets only one copy.
+void TestSingleInstance::otherUsersAreNotKeptOut()
+{
+    QFETCH(bool, crashed);
+    const QStringList asOtherUser = otherUserPrefix(otherUserId);
+    if (asOtherUser.isEmpty())
+        QSKIP("starting a copy as another user needs root and setpriv");
+
+    ProcessPtr rootCopy = startUserGuard({});
+    QCOMPARE(firstLine(*rootCopy), QStringLiteral("first"));
+    if (crashed) {
+        rootCopy->kill();
+        QVERIFY(rootCopy->waitForFinished(10000));
+    }
+
+    ProcessPtr other = startUserGuard(asOtherUser);
+    QCOMPARE(firstLine(*other), QStringLiteral("first"));
+    ProcessPtr otherAgain = startUserGuard(asOtherUser);
+    QVERIFY(otherAgain->waitForFinished(10000));
+    QCOMPARE(otherAgain->exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(otherAgain->readAll()).trimmed(), QStringLiteral("second"));
+
+    // Root's own keys work as before: one copy, or a new one after the crash.
+    ProcessPtr rootAgain = startUserGuard({});
+    QCOMPARE(firstLine(*rootAgain), crashed ? QStringLiteral("first") : QStringLiteral("second"));
+    for (ProcessPtr *process : {&rootCopy, &other, &rootAgain}) {
+        (*process)->closeWriteChannel();
+        (*process)->waitForFinished(10000);
+    }
+}
+
 void TestSingleInstance::realApplication()
 {
     const QString runtimeDir = qEnvironmentVariable("METER_BUILD_DIR") + QStringLiteral("/bin");
@@ -261,7 +329,8 @@ void TestSingleInstance::realApplication()
     afterCrash->waitForFinished(10000);
 
     // Clear the marker the killed copy left; a copy started by someone else keeps its own.
-    SingleInstanceGuard tidy(QStringLiteral("VOXKey"), QStringLiteral("HT905"));
+    SingleInstanceGuard tidy(SingleInstanceGuard::userKey(QStringLiteral("VOXKey")),
+                             SingleInstanceGuard::userKey(QStringLiteral("HT905")));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

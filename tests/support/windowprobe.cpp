@@ -138,6 +138,12 @@ QList<ChartPoint *> chartPoints(const Widget *window, int channel)
     return c && c->lineCount() > 0 ? c->line(0)->points : QList<ChartPoint *>();
 }
 
+QString chartTag(const Widget *window, int channel, int index)
+{
+    const DMMChart *c = chart(window, channel);
+    return c && c->lineCount() > 0 ? c->line(0)->tagAt(index) : QString();
+}
+
 QTableWidget *statisticGrid(const Widget *window)
 {
     return child<QTableWidget>(window, "twMath");

@@ -75,6 +75,9 @@ QList<QStringList> tableCells(const Widget *window);
 // the chart has no line).
 DMMChart *chart(const Widget *window, int channel);
 QList<ChartPoint *> chartPoints(const Widget *window, int channel);
+// The text the cursor read-out shows after the time for sample `index` of a channel's chart
+// (its tag: "<value> <unit>"); empty when there is no such sample.
+QString chartTag(const Widget *window, int channel, int index);
 
 // The columns of the statistics grid; each channel has a row.
 enum class Statistic { Count = 1, Minimum, Maximum, Average };
