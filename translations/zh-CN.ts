@@ -389,10 +389,6 @@
         <translation>表格的行数超出了 .xls 工作簿的容量（%1 条读数），未导出任何数据。请选择 .xlsx 格式以导出全部读数。</translation>
     </message>
     <message>
-        <source>The table has more rows than a workbook can hold (%1 readings), so nothing was exported.</source>
-        <translation>表格的行数超出了工作簿的容量（%1 条读数），未导出任何数据。</translation>
-    </message>
-    <message>
         <source>The datas is exported failed.</source>
         <translation>数据导出失败。</translation>
     </message>
@@ -522,6 +518,18 @@
         <source>The data is imported successfully.</source>
         <translation>数据导入成功。</translation>
     </message>
+    <message>
+        <source>Excel Files(*.xls *.xlsx)</source>
+        <translation>Excel 文件(*.xls *.xlsx)</translation>
+    </message>
+    <message>
+        <source>Exporting the readings...</source>
+        <translation>正在导出读数...</translation>
+    </message>
+    <message>
+        <source>Importing the readings...</source>
+        <translation>正在导入读数...</translation>
+    </message>
 </context>
 <context>
     <name>dlgExport</name>
@@ -536,6 +544,21 @@
     <message>
         <source>PDF</source>
         <translation>PDF</translation>
+    </message>
+</context>
+<context>
+    <name>SafeFile</name>
+    <message>
+        <source>A folder of that name is in the way.</source>
+        <translation>已有同名的文件夹。</translation>
+    </message>
+    <message>
+        <source>The file could not be saved to the disk.</source>
+        <translation>文件无法保存到磁盘。</translation>
+    </message>
+    <message>
+        <source>The file on the disk is incomplete.</source>
+        <translation>磁盘上的文件不完整。</translation>
     </message>
 </context>
 </TS>

@@ -64,6 +64,9 @@ public:
     void clearPoints();
     // Writes the chart as last painted, without the frame; false before the first paint.
     bool savePicture(const QString &fileName);
+    // The chart as last painted, without the frame (what savePicture() writes); null before
+    // the first paint.
+    QPixmap picture() const { return outputLayer; }
     void setXTitle(const QString &title);
     // Takes effect at the next resize.
     void setMarginLeft(int px);

@@ -85,7 +85,7 @@ bool nameLess(const QString &a, const QString &b)
 
 } // namespace
 
-bool CfbWriter::addStream(const QString &name, const QByteArray &data)
+bool CfbWriter::acceptsName(const QString &name) const
 {
     if (name.isEmpty() || name.size() > maxNameLength)
         return false;
@@ -98,7 +98,23 @@ bool CfbWriter::addStream(const QString &name, const QByteArray &data)
         if (stream.name.compare(name, Qt::CaseInsensitive) == 0)
             return false;
     }
-    m_streams.append({name, data});
+    return true;
+}
+
+bool CfbWriter::addStream(const QString &name, const QByteArray &data)
+{
+    if (!acceptsName(name))
+        return false;
+    m_streams.append({name, data, data.size(), {}});
+    return true;
+}
+
+bool CfbWriter::addStream(const QString &name, qint64 size, const Source &source)
+{
+    // Directory entries of version 3 files hold 32-bit sizes, and readers stop at 2 GiB.
+    if (!acceptsName(name) || !source || size < miniStreamCutoff || size > 0x7FFFFFFF)
+        return false;
+    m_streams.append({name, QByteArray(), size, source});
     return true;
 }
 
@@ -122,7 +138,7 @@ bool CfbWriter::write(QIODevice *device) const
     quint32 miniSector = 0;
     QVector<QPair<quint32, quint32>> bigChains;
     for (int i = 0; i < count; ++i) {
-        const qint64 size = m_streams.at(i).data.size();
+        const qint64 size = m_streams.at(i).size;
         if (size == 0) {
             layout.streamStart[i] = endOfChain;
         } else if (size >= miniStreamCutoff) {
@@ -251,7 +267,7 @@ bool CfbWriter::write(QIODevice *device) const
     for (int i = 0; i < count; ++i) {
         const TreeNode &node = nodes.at(i + 1);
         writeEntry(i + 1, m_streams.at(i).name, 2, node.red, node.left, node.right, noStream,
-                   layout.streamStart.at(i), quint32(m_streams.at(i).data.size()));
+                   layout.streamStart.at(i), quint32(m_streams.at(i).size));
     }
     for (int index = count + 1; index < directory.size() / directoryEntrySize; ++index) {
         const int base = index * directoryEntrySize;
@@ -268,9 +284,15 @@ bool CfbWriter::write(QIODevice *device) const
             ok = device->write(QByteArray(int(rest), '\0')) == rest;
     };
     for (const Stream &stream : m_streams) {
-        if (stream.data.size() >= miniStreamCutoff && ok) {
-            ok = device->write(stream.data) == stream.data.size();
-            pad(stream.data.size(), sectorSize);
+        if (stream.size >= miniStreamCutoff && ok) {
+            if (stream.source) {
+                const qint64 before = device->pos();
+                ok = stream.source(device)
+                    && (device->isSequential() || device->pos() - before == stream.size);
+            } else {
+                ok = device->write(stream.data) == stream.data.size();
+            }
+            pad(stream.size, sectorSize);
         }
     }
     qint64 miniWritten = 0;

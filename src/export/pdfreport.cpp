@@ -1,40 +1,26 @@
 #include "pdfreport.h"
 
 #include "meterlog.h"
+#include "safefile.h"
+#include "tablesource.h"
 
 #include <QAbstractItemModel>
 #include <QFontMetrics>
 #include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QVariant>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const QString stampFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 
-// Draws a text in its cell. A text wider than the cell (the time column is narrow for a
-// 12-point time in a wide system font) is set in a smaller size so that it stays between
-// its rules instead of running over them.
-void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
-{
-    const QFontMetrics fm = painter.fontMetrics();
-    const int available = cell.width() - fm.averageCharWidth();
-    const int needed = fm.horizontalAdvance(text);
-    if (needed <= available || available <= 0) {
-        painter.drawText(cell, flags, text);
-        return;
-    }
-    const QFont font = painter.font();
-    QFont smaller = font;
-    smaller.setPointSizeF(font.pointSizeF() * available / needed);
-    painter.setFont(smaller);
-    painter.drawText(cell, flags, text);
-    painter.setFont(font);
-}
+// Smaller sizes of texts too wide for their cells, each with its glyphs.
+constexpr int maxSmallerSizes = 8;
 } // namespace
 
 int PdfReport::Layout::rowsOnPage(int page) const
@@ -45,11 +31,21 @@ int PdfReport::Layout::rowsOnPage(int page) const
 }
 
 PdfReport::PdfReport(const QAbstractItemModel *model, const QVector<Column> &columns)
-    : m_model(model)
+    : m_ownSource(std::make_unique<ModelSource>(model))
+    , m_table(m_ownSource.get())
     , m_columns(columns)
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
 }
+
+PdfReport::PdfReport(const TableSource *table, const QVector<Column> &columns)
+    : m_table(table)
+    , m_columns(columns)
+    , m_clock([] { return QDateTime::currentDateTime(); })
+{
+}
+
+PdfReport::~PdfReport() = default;
 
 QVector<PdfReport::Column> PdfReport::defaultColumns()
 {
@@ -116,8 +112,53 @@ QString PdfReport::cellText(const QVariant &value)
 
 int PdfReport::usedColumns() const
 {
-    const int modelColumns = m_model ? m_model->columnCount() : 0;
-    return std::min(modelColumns, int(m_columns.size()));
+    return std::min(TableSource::columnCount, int(m_columns.size()));
+}
+
+// A text wider than its cell (the time column is narrow for a 12-point time in a wide system
+// font) is set in a smaller size so that it stays between its rules instead of running over
+// them. Otherwise the text is placed by its width and the font's ascent and descent, as a
+// one-line layout in the cell would place it, and drawn at its baseline.
+void PdfReport::drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text)
+{
+    const qreal available = cell.width() - m_glyphs.averageCharWidth();
+    const qreal needed = m_glyphs.width(text);
+    if (needed <= available || available <= 0) {
+        placeText(painter, m_glyphs, cell, flags, text, needed);
+        return;
+    }
+    const QFont font = painter.font();
+    QFont smaller = font;
+    smaller.setPointSizeF(font.pointSizeF() * available / needed);
+    painter.setFont(smaller);
+    // Every time of a table is as wide as the next: they share one smaller size.
+    auto found = m_smallerGlyphs.find(smaller.pointSizeF());
+    if (found == m_smallerGlyphs.end()) {
+        if (m_smallerGlyphs.size() >= maxSmallerSizes)
+            m_smallerGlyphs.clear();
+        found = m_smallerGlyphs.insert(smaller.pointSizeF(), GlyphCache());
+        found->reset(painter, m_glyphs.asGlyphs());
+    }
+    placeText(painter, *found, cell, flags, text);
+    painter.setFont(font);
+}
+
+void PdfReport::placeText(QPainter &painter, GlyphCache &glyphs, const QRect &cell, int flags,
+                          const QString &text, qreal width)
+{
+    const qreal needed = width >= 0 ? width : glyphs.width(text);
+    const qreal lineHeight = glyphs.ascent() + glyphs.descent();
+    qreal x = cell.x();
+    if (flags & Qt::AlignHCenter)
+        x += (cell.width() - needed) / 2;
+    else if (flags & Qt::AlignRight)
+        x += cell.width() - needed;
+    qreal top = cell.y();
+    if (flags & Qt::AlignBottom)
+        top += cell.height() - lineHeight;
+    else if (flags & Qt::AlignVCenter)
+        top += (cell.height() - lineHeight) / 2;
+    glyphs.draw(painter, QPointF(x, top + glyphs.ascent()), text);
 }
 
 PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
@@ -127,7 +168,7 @@ PdfReport::Layout PdfReport::layoutFor(const QPainter &painter) const
         weights << m_columns.at(j).weight;
     const QPaintDevice *device = painter.device();
     return computeLayout(device->width(), device->height(), painter.fontMetrics().height(),
-                         m_model ? m_model->rowCount() : 0, weights);
+                         m_table ? m_table->rowCount() : 0, weights);
 }
 
 bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
@@ -141,6 +182,11 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
     QPen pen = painter.pen();
     pen.setWidth(2);
     painter.setPen(pen);
+    // A PDF takes the texts as glyphs; other devices (a printer, a recording of the drawing)
+    // are given the texts.
+    m_glyphs.reset(painter, painter.paintEngine()->type() == QPaintEngine::Pdf);
+    m_smallerGlyphs.clear();
+    m_stopped = false;
 
     qCDebug(lcMeter) << "PDF report:" << m_layout.rowCount << "rows on" << m_layout.pageCount
                      << "pages of" << m_layout.rowsPerPage;
@@ -148,15 +194,18 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
         paintPage(painter, m_layout, page);
         if (m_progress)
             m_progress(page + 1, m_layout.pageCount);
+        if (m_stop && m_stop()) {
+            m_stopped = true;
+            return false;
+        }
         if (page + 1 < m_layout.pageCount && newPage && !newPage())
             return false;
     }
     return true;
 }
 
-void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
+void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
 {
-    const QFontMetrics fm = painter.fontMetrics();
     const int r = l.rowHeight;
     const int right = l.tableRight();
     const int columns = l.columnLefts.size();
@@ -164,13 +213,14 @@ void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
 
     // The stamp is taken for each page, so a long report shows when each page was drawn.
     const QString stamp = m_clock ? m_clock().toString(stampFormat) : QString();
-    const int stampWidth = fm.horizontalAdvance(stamp);
-    painter.drawText(QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom, stamp);
+    const int stampWidth = int(std::ceil(m_glyphs.width(stamp)));
+    placeText(painter, m_glyphs, QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom,
+              stamp);
 
     const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount);
-    const int numberWidth = fm.horizontalAdvance(number);
-    painter.drawText(QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
-                     Qt::AlignRight | Qt::AlignBottom, number);
+    const int numberWidth = int(std::ceil(m_glyphs.width(number)));
+    placeText(painter, m_glyphs, QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
+              Qt::AlignRight | Qt::AlignBottom, number);
 
     painter.drawLine(l.margin, l.headerTop(), right, l.headerTop());
     painter.drawLine(l.margin, l.rowTop(0), right, l.rowTop(0));
@@ -192,7 +242,7 @@ void PdfReport::paintPage(QPainter &painter, const Layout &l, int page) const
     for (int k = 0; k < n; ++k) {
         const int y = l.rowTop(k);
         for (int j = 0; j < columns; ++j) {
-            const QString text = cellText(m_model->index(first + k, j).data(Qt::DisplayRole));
+            const QString text = cellText(m_table->cell(first + k, j));
             drawCellText(painter, QRect(l.columnLefts.at(j), y, l.columnWidths.at(j), r),
                          Qt::AlignHCenter | Qt::AlignBottom, text);
         }
@@ -222,12 +272,10 @@ bool PdfReport::write(QPagedPaintDevice *device)
 bool PdfReport::writeFile(const QString &fileName)
 {
     m_errorString.clear();
-    // Written beside the target and renamed over it at the end, so a failed report neither
-    // leaves a broken file nor destroys an earlier one.
-    QSaveFile file(fileName);
-    // A folder that allows no new files but holds a writable target is still written.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Written beside the target, checked, and renamed over it at the end, so a failed report
+    // neither leaves a broken file nor destroys an earlier one.
+    SafeFile file(fileName);
+    if (!file.open()) {
         m_errorString = file.errorString();
         qCWarning(lcMeter) << "PDF report: cannot open" << fileName << m_errorString;
         return false;
@@ -235,18 +283,24 @@ bool PdfReport::writeFile(const QString &fileName)
 
     bool written;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(file.device());
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setCreator(QCoreApplication::applicationName());
         written = write(&writer);
     }
     if (!written) {
-        file.cancelWriting();
+        file.discard();
         qCWarning(lcMeter) << "PDF report: drawing failed for" << fileName << m_errorString;
         return false;
     }
-    // commit() flushes and reports any write error met while drawing (a full disk, say).
-    if (!file.commit()) {
+    // A document is complete with its trailer.
+    const auto complete = [](const QString &path, QString *) {
+        QFile pdf(path);
+        if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < 16 || !pdf.seek(pdf.size() - 16))
+            return false;
+        return pdf.read(16).trimmed().endsWith("%%EOF");
+    };
+    if (!file.commit(complete)) {
         m_errorString = file.errorString();
         qCWarning(lcMeter) << "PDF report: cannot complete" << fileName << m_errorString;
         return false;

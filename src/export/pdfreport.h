@@ -1,21 +1,27 @@
 #ifndef PDFREPORT_H
 #define PDFREPORT_H
 
+#include "glyphcache.h"
 #include <QCoreApplication>
+
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class QAbstractItemModel;
 class QPagedPaintDevice;
 class QPainter;
 class QVariant;
+class TableSource;
 
 // The paged table report of a measurement item: a date-time stamp at the top right, a header
 // row, ruled reading rows and "page/pages" at the bottom right of every page. It paints
-// straight from a table model onto any paint device, so it runs without the main window.
+// straight from a table (a snapshot of the readings, or a table model on the model's thread)
+// onto any paint device, so it runs without the main window and on a worker thread.
 class PdfReport
 {
     Q_DECLARE_TR_FUNCTIONS(PdfReport)
@@ -55,9 +61,15 @@ public:
     using Clock = std::function<QDateTime()>;
     // Called after each finished page with the pages done so far and the page count.
     using Progress = std::function<void(int pagesDone, int pageCount)>;
+    // Asked after each page; true ends the report unfinished.
+    using Stop = std::function<bool()>;
 
+    // The model is read on its own thread only.
     explicit PdfReport(const QAbstractItemModel *model,
                        const QVector<Column> &columns = defaultColumns());
+    // The table stays alive while the report is painted.
+    explicit PdfReport(const TableSource *table, const QVector<Column> &columns = defaultColumns());
+    ~PdfReport();
 
     // The report's own column titles. They are deliberately not translated.
     static QVector<Column> defaultColumns();
@@ -68,6 +80,9 @@ public:
 
     void setClock(const Clock &clock) { m_clock = clock; }
     void setProgress(const Progress &progress) { m_progress = progress; }
+    void setStop(const Stop &stop) { m_stop = stop; }
+    // True when the last report was ended by the stop.
+    bool wasStopped() const { return m_stopped; }
 
     // The layout the report has on the painter's device with the painter's current font.
     Layout layoutFor(const QPainter &painter) const;
@@ -76,7 +91,7 @@ public:
     // refuse, which ends the report with false.
     bool paint(QPainter &painter, const std::function<bool()> &newPage);
     // Paints one page; the painter must already carry the report's font and pen.
-    void paintPage(QPainter &painter, const Layout &layout, int page) const;
+    void paintPage(QPainter &painter, const Layout &layout, int page);
 
     // Begins a painter on the device, paints every page and ends the painter.
     bool write(QPagedPaintDevice *device);
@@ -90,13 +105,24 @@ public:
 
 private:
     int usedColumns() const;
+    // Draws a text in its cell, smaller when it would run over the cell's rules.
+    void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text);
+    // Draws a text where a one-line layout aligned by `flags` in the rectangle puts it, in the
+    // painter's font, which `glyphs` is for; `width`, when known, is the text's.
+    void placeText(QPainter &painter, GlyphCache &glyphs, const QRect &cell, int flags,
+                   const QString &text, qreal width = -1);
 
-    const QAbstractItemModel *m_model;
+    std::unique_ptr<TableSource> m_ownSource;
+    const TableSource *m_table;
     QVector<Column> m_columns;
     Clock m_clock;
     Progress m_progress;
+    Stop m_stop;
+    bool m_stopped = false;
     Layout m_layout;
     QString m_errorString;
+    GlyphCache m_glyphs;
+    QHash<qreal, GlyphCache> m_smallerGlyphs; // by point size
 };
 
 #endif // PDFREPORT_H

@@ -4,6 +4,7 @@
 #include "imydmm.h"
 #include "meterlog.h"
 #include "sheetlayout.h"
+#include "taskprogress.h"
 #include "temperatureunit.h"
 
 #include <QCoreApplication>
@@ -129,13 +130,13 @@ bool readTime(const QVariant &cell, QDateTime *time)
 
 // One row below the header: converted, skipped and counted, or passed over when empty.
 void takeRow(SheetImport::Result *result, int number, const QVariant *cells, int count,
-             bool filledBeyond)
+             bool filledBeyond, bool headerFahrenheit)
 {
     if (!filledBeyond && isEmptyRow(cells, count))
         return;
     ++result->rowsSeen;
     ImportedReading reading;
-    if (SheetImport::convertRow(cells, count, &reading)) {
+    if (SheetImport::convertRow(cells, count, &reading, headerFahrenheit)) {
         result->readings.append(reading);
     } else {
         ++result->skippedRows;
@@ -146,30 +147,86 @@ void takeRow(SheetImport::Result *result, int number, const QVariant *cells, int
     }
 }
 
-// Turns the rows into readings as the reader hands them over; the first is the header.
+// Header cells compare by what they show.
+QStringList headerTexts(const WorkbookReader::Row &row)
+{
+    QStringList texts;
+    for (int i = 0; i < row.count; ++i)
+        texts << row.cells[i].toString().trimmed();
+    return texts;
+}
+
+// Turns the rows into readings as the reader hands them over; the first row of a sheet is
+// its header. A later sheet is taken when its header is the first sheet's.
 class RowConverter : public WorkbookReader::RowVisitor
 {
 public:
-    explicit RowConverter(SheetImport::Result *result)
+    RowConverter(SheetImport::Result *result, TaskProgress *progress)
         : m_result(result)
+        , m_progress(progress)
     {
     }
     void row(const WorkbookReader::Row &row) override
     {
-        if (!m_headerSeen)
+        if (!m_headerSeen) {
             m_headerSeen = true;
-        else
-            takeRow(m_result, row.number, row.cells, row.count, row.filledBeyond);
+            if (m_result->sheets == 0) {
+                m_header = headerTexts(row);
+                m_headerFahrenheit = row.count > 2 && SheetImport::namesFahrenheit(row.cells[2]);
+            } else if (headerTexts(row) != m_header) {
+                m_ignored = true; // another table: it and the sheets after it stay out
+                return;
+            }
+            ++m_result->sheets;
+            return;
+        }
+        if (!m_ignored)
+            takeRow(m_result, row.number, row.cells, row.count, row.filledBeyond,
+                    m_headerFahrenheit);
     }
     void restart() override
     {
-        *m_result = SheetImport::Result();
+        if (m_headerSeen && !m_ignored)
+            --m_result->sheets;
+        m_result->readings.resize(m_mark.readings);
+        m_result->rowsSeen = m_mark.rowsSeen;
+        m_result->skippedRows = m_mark.skippedRows;
         m_headerSeen = false;
+        m_ignored = false;
+    }
+    bool nextSheet() override
+    {
+        // Only a sheet with a header of the same table may go on with it.
+        if (m_ignored || !m_headerSeen)
+            return false;
+        m_mark = {m_result->readings.size(), m_result->rowsSeen, m_result->skippedRows};
+        m_headerSeen = false;
+        return true;
+    }
+    bool keepGoing() override { return !m_progress || !m_progress->isCancelled(); }
+    void progress(qint64 done, qint64 total) override
+    {
+        if (!m_progress)
+            return;
+        if (m_progress->total() != total)
+            m_progress->start(total);
+        m_progress->setDone(done);
     }
 
 private:
+    struct Mark
+    {
+        int readings = 0;
+        int rowsSeen = 0;
+        int skippedRows = 0;
+    };
     SheetImport::Result *m_result;
+    TaskProgress *m_progress;
+    QStringList m_header;
+    bool m_headerFahrenheit = false;
     bool m_headerSeen = false;
+    bool m_ignored = false;
+    Mark m_mark;
 };
 
 SheetImport::Result finish(const QString &fileName, const WorkbookReader::Sheet &sheet,
@@ -191,18 +248,18 @@ SheetImport::Result finish(const QString &fileName, const WorkbookReader::Sheet 
 
 } // namespace
 
-SheetImport::Result SheetImport::importFile(const QString &fileName)
+SheetImport::Result SheetImport::importFile(const QString &fileName, TaskProgress *progress)
 {
     Result result;
-    RowConverter converter(&result);
+    RowConverter converter(&result, progress);
     const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(fileName, &converter);
     return finish(fileName, sheet, &result);
 }
 
-SheetImport::Result SheetImport::importDevice(QIODevice *device)
+SheetImport::Result SheetImport::importDevice(QIODevice *device, TaskProgress *progress)
 {
     Result result;
-    RowConverter converter(&result);
+    RowConverter converter(&result, progress);
     const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(device, &converter);
     return finish(QString(), sheet, &result);
 }
@@ -214,18 +271,27 @@ SheetImport::Result SheetImport::convertRows(const QVector<QVariantList> &rows)
     for (int i = 1; i < rows.size(); ++i) {
         const QVariantList &row = rows.at(i);
         QVector<QVariant> cells(row.cbegin(), row.cend());
-        takeRow(&result, i, cells.constData(), cells.size(), false);
+        takeRow(&result, i, cells.constData(), cells.size(), false,
+                rows.first().size() > 2 && namesFahrenheit(rows.first().at(2)));
     }
     return result;
 }
 
-bool SheetImport::convertRow(const QVariantList &row, ImportedReading *reading)
+bool SheetImport::namesFahrenheit(const QVariant &header)
 {
-    const QVector<QVariant> cells(row.cbegin(), row.cend());
-    return convertRow(cells.constData(), cells.size(), reading);
+    const QString text = header.toString();
+    return text.contains(temperatureSigns.at(1)) || text.contains(temperatureSigns.at(3));
 }
 
-bool SheetImport::convertRow(const QVariant *cells, int count, ImportedReading *reading)
+bool SheetImport::convertRow(const QVariantList &row, ImportedReading *reading,
+                             bool headerFahrenheit)
+{
+    const QVector<QVariant> cells(row.cbegin(), row.cend());
+    return convertRow(cells.constData(), cells.size(), reading, headerFahrenheit);
+}
+
+bool SheetImport::convertRow(const QVariant *cells, int count, ImportedReading *reading,
+                             bool headerFahrenheit)
 {
     if (count < SheetLayout::columnCount)
         return false;
@@ -240,7 +306,7 @@ bool SheetImport::convertRow(const QVariant *cells, int count, ImportedReading *
         if (channel == 0)
             temperatureUnit = unit;
     }
-    if (isFahrenheit(temperatureUnit)) {
+    if (isFahrenheit(temperatureUnit) || (temperatureUnit.isEmpty() && headerFahrenheit)) {
         for (size_t channel : {size_t(0), size_t(2), size_t(3)})
             r.values[channel] = TemperatureUnit::fahrenheitToCelsius(r.values[channel]);
     }
@@ -286,4 +352,11 @@ QString SheetImport::formulasWithoutResultMessage(int formulas)
         "%n formula cell(s) of the workbook had no saved result and were read as empty. Open "
         "the workbook in a spreadsheet program and save it there to have them calculated.",
         nullptr, formulas);
+}
+
+QString SheetImport::unreadRowsMessage(const Result &result)
+{
+    return result.formulasWithoutResult > 0
+        ? formulasWithoutResultMessage(result.formulasWithoutResult)
+        : skippedRowsMessage(result.skippedRows);
 }

@@ -12,10 +12,10 @@
 namespace {
 
 // Larger .xls files are refused. A sheet of readings at the format's last row takes under
-// 8 MB; and as texts read from the file may take twice their bytes once decoded, the bound
-// keeps what any file can make the reader hold well under a gigabyte. The file itself is
-// mapped, where it is a file, rather than copied.
-constexpr qint64 maxXlsBytes = qint64(256) << 20;
+// 8 MB, a workbook of the 128 sheets an export writes at most about 1 GB. The file itself is
+// mapped, where it is a file, rather than copied; what the reader holds beyond it is bounded
+// per worksheet (one sheet's rows at a time) and by the shared strings' own bound.
+constexpr qint64 maxXlsBytes = qint64(1536) << 20;
 
 // Gathers the rows for the overloads without a visitor.
 class RowGatherer : public WorkbookReader::RowVisitor

@@ -7,7 +7,8 @@
 
 class QIODevice;
 
-// Reads the used range of a workbook's first worksheet: .xls (a BIFF8 workbook in a compound
+// Reads the used range of a workbook's first worksheet (and, when the visitor asks, of the
+// worksheets after it): .xls (a BIFF8 workbook in a compound
 // file) or .xlsx, told apart by content, not by name. Both readers are our own and bounded:
 // a damaged or hostile file is refused as NotAWorkbook rather than read past its end, looped
 // over or allowed to take memory out of proportion to what it yields.
@@ -25,7 +26,8 @@ public:
         NoError,
         CannotOpen, // missing or unreadable file
         NotAWorkbook, // neither a BIFF8 nor an OOXML workbook, or a damaged one
-        NoWorksheet // a workbook without any worksheet
+        NoWorksheet, // a workbook without any worksheet
+        Cancelled // the visitor asked to stop
     };
 
     static constexpr int defaultColumns = 6;
@@ -46,9 +48,21 @@ public:
     public:
         virtual ~RowVisitor() = default;
         virtual void row(const Row &row) = 0;
-        // A filled cell left of every earlier one turned up after rows had been given: those
-        // rows started at the wrong column. Forget them; every row comes again.
+        // A filled cell left of every earlier one turned up after rows of the current
+        // worksheet had been given: those rows started at the wrong column. Forget them;
+        // every row of that worksheet comes again.
         virtual void restart() = 0;
+        // The worksheet's rows have all been given and another worksheet follows: true to
+        // have its rows as well (a table that went on from one sheet to the next).
+        virtual bool nextSheet() { return false; }
+        // Asked now and then while a worksheet is read; false stops the reading (Cancelled).
+        virtual bool keepGoing() { return true; }
+        // How far the reading has come, in bytes of the file or of the workbook stream.
+        virtual void progress(qint64 done, qint64 total)
+        {
+            Q_UNUSED(done)
+            Q_UNUSED(total)
+        }
     };
 
     struct Sheet

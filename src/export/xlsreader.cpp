@@ -51,6 +51,9 @@ constexpr double date1904Offset = 1462.0;
 // about 32 a string); a table beyond it is refused rather than held.
 constexpr qint64 maxStringBytes = qint64(256) << 20;
 constexpr int stringOverhead = 32;
+constexpr int maxSheets = 4096;
+// Records between two looks at whether the reading should stop.
+constexpr int recordsPerLook = 4096;
 
 quint16 u16(const char *p)
 {
@@ -117,6 +120,8 @@ public:
     }
     // The next call to next() gives the current record again.
     void again() { m_again = true; }
+    qint64 position() const { return m_next; }
+    qint64 size() const { return m_stream.size(); }
 
     quint16 id() const { return m_id; }
     const QByteArray &data() const { return m_data; }
@@ -250,8 +255,7 @@ struct Globals
     QVector<quint16> styleFormats; // number format of each cell style
     QHash<int, QString> formats;
     bool date1904 = false;
-    bool anySheet = false;
-    qint64 sheetOffset = -1;
+    QVector<qint64> sheetOffsets; // the worksheets, in the workbook's order
 };
 
 // The shared string table: rich-text runs and phonetic data are passed over.
@@ -326,10 +330,12 @@ bool readGlobals(RecordReader *records, Globals *globals)
         case recBoundSheet:
             if (d.size() < 6)
                 return false;
-            // The first worksheet; chart, macro and module sheets do not count.
-            if (quint8(p[5]) == 0 && !globals->anySheet) {
-                globals->anySheet = true;
-                globals->sheetOffset = u32(p);
+            // Worksheets only; chart, macro and module sheets do not count. A workbook has
+            // at most a few thousand; more are no workbook.
+            if (quint8(p[5]) == 0) {
+                if (globals->sheetOffsets.size() >= maxSheets)
+                    return false;
+                globals->sheetOffsets.append(u32(p));
             }
             break;
         case recSst:
@@ -357,8 +363,11 @@ public:
                 WorkbookReader::isDateFormat(format, globals.formats.value(format)));
     }
 
-    bool read(RecordReader *records);
-    void emitRows(WorkbookReader::RowVisitor *visitor) const;
+    // False for a damaged worksheet, or when the visitor asked to stop (cancelled()).
+    bool read(RecordReader *records, WorkbookReader::RowVisitor *visitor);
+    bool cancelled() const { return m_cancelled; }
+    // False when the visitor asked to stop.
+    bool emitRows(WorkbookReader::RowVisitor *visitor) const;
     int formulasWithoutResult() const { return m_window.formulasWithoutResult(); }
 
 private:
@@ -387,9 +396,10 @@ private:
     bool m_pending = false;
     int m_pendingRow = 0;
     int m_pendingColumn = 0;
+    bool m_cancelled = false;
 };
 
-bool SheetReader::read(RecordReader *records)
+bool SheetReader::read(RecordReader *records, WorkbookReader::RowVisitor *visitor)
 {
     if (!records->next() || records->id() != recBof || records->data().size() < 4
         || u16(records->data().constData()) != biff8
@@ -397,7 +407,16 @@ bool SheetReader::read(RecordReader *records)
         return false;
     // Embedded charts bring substreams of their own, BOF to EOF, inside the worksheet's.
     int depth = 1;
+    int untilLook = recordsPerLook;
     while (records->next()) {
+        if (--untilLook == 0) {
+            untilLook = recordsPerLook;
+            visitor->progress(records->position(), records->size());
+            if (!visitor->keepGoing()) {
+                m_cancelled = true;
+                return false;
+            }
+        }
         const quint16 id = records->id();
         if (m_pending && id != recString && id != recSharedFormula && id != recArray
             && id != recTable) {
@@ -516,13 +535,16 @@ bool SheetReader::cellRecord(RecordReader *records)
     }
 }
 
-void SheetReader::emitRows(WorkbookReader::RowVisitor *visitor) const
+bool SheetReader::emitRows(WorkbookReader::RowVisitor *visitor) const
 {
     QVector<QVariant> buffer;
     for (int row = 0; row < m_rows.size(); ++row) {
         if (!m_rows.at(row).isEmpty())
             visitor->row(m_rows.at(row).layout(row, m_window, &buffer));
+        if ((row & (recordsPerLook - 1)) == 0 && !visitor->keepGoing())
+            return false;
     }
+    return true;
 }
 
 WorkbookReader::Sheet refused(const char *why)
@@ -554,17 +576,25 @@ WorkbookReader::Sheet XlsReader::read(const QByteArray &file, WorkbookReader::Ro
             return refused("damaged workbook globals");
     }
     WorkbookReader::Sheet sheet;
-    if (!globals.anySheet) {
+    if (globals.sheetOffsets.isEmpty()) {
         sheet.error = WorkbookReader::NoWorksheet;
         return sheet;
     }
-    SheetReader reader(globals, columns);
-    {
-        RecordReader records(stream, globals.sheetOffset);
-        if (!reader.read(&records))
+    // The first worksheet, then those the visitor asks for, in the workbook's order.
+    for (int index = 0; index < globals.sheetOffsets.size(); ++index) {
+        if (index > 0 && !visitor->nextSheet())
+            break;
+        SheetReader reader(globals, columns);
+        RecordReader records(stream, globals.sheetOffsets.at(index));
+        const bool read = reader.read(&records, visitor);
+        if (reader.cancelled() || (read && !reader.emitRows(visitor))) {
+            sheet.error = WorkbookReader::Cancelled;
+            return sheet;
+        }
+        if (!read)
             return refused("damaged worksheet");
+        sheet.formulasWithoutResult += reader.formulasWithoutResult();
     }
-    reader.emitRows(visitor);
-    sheet.formulasWithoutResult = reader.formulasWithoutResult();
+    visitor->progress(stream.size(), stream.size());
     return sheet;
 }

@@ -1,8 +1,10 @@
 #include "xlswriter.h"
 
 #include "cfbwriter.h"
+#include "safefile.h"
 
-#include <QSaveFile>
+#include <QBuffer>
+#include <QTemporaryFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -76,6 +78,11 @@ constexpr int builtInStyles = 16;
 constexpr int firstCustomFormat = 164;
 constexpr int maxTextLength = 32767;
 constexpr quint16 defaultRowHeight = 0x00FF; // twips, fits the default font
+// Where a worksheet's INDEX record keeps its stream offsets: after the BOF record (4 + 16
+// bytes) and the INDEX record's own header; the offsets start 12 bytes into its data.
+constexpr int indexRecordAt = 20;
+constexpr int indexDataAt = indexRecordAt + 4;
+constexpr int copyChunk = 1 << 20;
 
 // Little-endian payload of one record.
 class Payload
@@ -208,11 +215,65 @@ int builtInFormat(const QString &format)
 
 } // namespace
 
-XlsWriter::XlsWriter(const QString &sheetName)
+XlsWriter::XlsWriter(const QString &sheetName, const QString &spillFolder)
     : m_sheetName(sheetName.left(31))
+    , m_spillFolder(spillFolder)
 {
     if (m_sheetName.isEmpty())
         m_sheetName = QStringLiteral("Sheet1");
+}
+
+XlsWriter::~XlsWriter() = default;
+
+bool XlsWriter::addSheet(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("[]:*?/\\");
+    if (name.isEmpty() || name.size() > 31
+        || std::any_of(name.cbegin(), name.cend(), [](QChar c) { return forbidden.contains(c); }))
+        return false;
+    if (name.compare(m_sheetName, Qt::CaseInsensitive) == 0)
+        return false;
+    for (const Closed &closed : qAsConst(m_closed)) {
+        if (closed.name.compare(name, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    quint32 textCells = 0;
+    if (!keepClosed(sheetSubstream(&textCells)))
+        return false;
+    m_closed.last().name = m_sheetName;
+    m_closedTextCells += textCells;
+    m_rows.clear();
+    m_widths.clear();
+    m_sheetName = name;
+    return true;
+}
+
+bool XlsWriter::keepClosed(const QByteArray &records)
+{
+    const qint64 at = m_spill ? m_spill->size() : m_closedBytes.size();
+    if (m_spillFolder.isEmpty()) {
+        m_closedBytes.append(records);
+    } else {
+        if (!m_spill) {
+            m_spill = std::make_unique<QTemporaryFile>(m_spillFolder
+                                                       + QStringLiteral("/.sheets-XXXXXX.part"));
+            if (!m_spill->open())
+                return false;
+        }
+        if (!m_spill->seek(at) || m_spill->write(records) != records.size() || !m_spill->flush())
+            return false;
+    }
+    m_closed.append({QString(), at, records.size()});
+    return true;
+}
+
+bool XlsWriter::readClosed(const Closed &sheet, qint64 from, qint64 size, char *out) const
+{
+    if (!m_spill) {
+        memcpy(out, m_closedBytes.constData() + sheet.at + from, size_t(size));
+        return true;
+    }
+    return m_spill->seek(sheet.at + from) && m_spill->read(out, size) == size;
 }
 
 int XlsWriter::styleForFormat(const QString &format)
@@ -293,7 +354,8 @@ int XlsWriter::rowCount() const
     return m_rows.isEmpty() ? 0 : m_rows.lastKey() + 1;
 }
 
-QByteArray XlsWriter::globalsSubstream(int *sheetOffsetField) const
+QByteArray XlsWriter::globalsSubstream(quint32 currentTextCells,
+                                       QVector<int> *sheetOffsetFields) const
 {
     QByteArray out;
     putRecord(out, recBof, bof(0x0005));
@@ -357,18 +419,20 @@ QByteArray XlsWriter::globalsSubstream(int *sheetOffsetField) const
         putRecord(out, recXf, xf(0, format, false, 0x04)); // the number format is its own
     putRecord(out, recStyle, Payload().u16(0x8000).u8(0).u8(0xFF).data()); // "Normal"
 
-    *sheetOffsetField = out.size() + 4;
-    putRecord(out, recBoundSheet,
-              Payload().u32(0).u8(0).u8(0).bytes(unicodeString(m_sheetName, true)).data());
+    QStringList names;
+    for (const Closed &closed : m_closed)
+        names << closed.name;
+    names << m_sheetName;
+    for (const QString &name : qAsConst(names)) {
+        sheetOffsetFields->append(out.size() + 4);
+        putRecord(out, recBoundSheet,
+                  Payload().u32(0).u8(0).u8(0).bytes(unicodeString(name, true)).data());
+    }
     putRecord(out, recCountry, Payload().u16(1).u16(1).data());
 
     // Shared strings, continued in further records when they outgrow one; a string's
     // characters may break across records, and the continuation repeats the flag byte.
-    quint32 references = 0;
-    for (const QVector<Cell> &cells : m_rows) {
-        for (const Cell &cell : cells)
-            references += cell.kind == Text ? 1 : 0;
-    }
+    const quint32 references = m_closedTextCells + currentTextCells;
     const int bucketSize = std::max(8, (m_strings.size() + 127) / 128);
     Payload extSst;
     extSst.u16(bucketSize);
@@ -411,8 +475,11 @@ QByteArray XlsWriter::globalsSubstream(int *sheetOffsetField) const
     return out;
 }
 
-QByteArray XlsWriter::sheetSubstream(quint32 streamOffset) const
+QByteArray XlsWriter::sheetSubstream(quint32 *textCells) const
 {
+    // Offsets are counted from the substream's start; writeStream() moves them to its place.
+    const quint32 streamOffset = 0;
+    *textCells = 0;
     // The rows in order, each with its cells ordered by column; a cell set twice keeps the
     // later value.
     struct Row
@@ -436,6 +503,8 @@ QByteArray XlsWriter::sheetSubstream(quint32 streamOffset) const
             else
                 unique.append(cell);
         }
+        for (const Cell &cell : qAsConst(unique))
+            *textCells += cell.kind == Text ? 1 : 0;
         firstColumn = std::min(firstColumn, int(unique.first().column));
         lastColumn = std::max(lastColumn, int(unique.last().column));
         rows.append({it.key(), unique});
@@ -554,16 +623,92 @@ QByteArray XlsWriter::sheetSubstream(quint32 streamOffset) const
     return out;
 }
 
-QByteArray XlsWriter::workbookStream() const
+qint64 XlsWriter::streamSize(const QByteArray &globals, const QByteArray &current) const
 {
-    int sheetOffsetField = 0;
-    QByteArray stream = globalsSubstream(&sheetOffsetField);
-    put32(stream, sheetOffsetField, quint32(stream.size()));
-    stream.append(sheetSubstream(quint32(stream.size())));
+    qint64 size = globals.size() + current.size();
+    for (const Closed &closed : m_closed)
+        size += closed.size;
+    return std::max<qint64>(size, CfbWriter::miniStreamCutoff);
+}
+
+bool XlsWriter::writeStream(QIODevice *device, const QByteArray &globals, const QByteArray &current,
+                            const Progress &progress) const
+{
+    const qint64 total = streamSize(globals, current);
+    qint64 written = 0;
+    auto put = [&](const char *data, qint64 size) {
+        if (device->write(data, size) != size)
+            return false;
+        written += size;
+        return !progress || progress(written, total);
+    };
+    if (!put(globals.constData(), globals.size()))
+        return false;
+
+    // Each worksheet starts with its BOF and INDEX records; the INDEX offsets point into the
+    // stream, so they are moved by where the worksheet lands.
+    QByteArray head;
+    QByteArray chunk;
+    const int sheets = m_closed.size() + 1;
+    for (int i = 0; i < sheets; ++i) {
+        const bool isCurrent = i == m_closed.size();
+        const Closed sheet = isCurrent ? Closed {m_sheetName, 0, current.size()} : m_closed.at(i);
+        auto read = [&](qint64 from, qint64 size, char *out) {
+            if (isCurrent) {
+                memcpy(out, current.constData() + from, size_t(size));
+                return true;
+            }
+            return readClosed(sheet, from, size, out);
+        };
+        const quint32 base = quint32(written);
+        head.resize(indexDataAt);
+        if (!read(0, indexDataAt, head.data()))
+            return false;
+        const int indexSize = qFromLittleEndian<quint16>(head.constData() + indexRecordAt + 2);
+        head.resize(indexDataAt + indexSize);
+        if (indexSize < 16 || !read(indexDataAt, indexSize, head.data() + indexDataAt))
+            return false;
+        for (int field = 12; field + 4 <= indexSize; field += 4) {
+            if (field == 4 || field == 8)
+                continue;
+            char *at = head.data() + indexDataAt + field;
+            qToLittleEndian(qFromLittleEndian<quint32>(at) + base, at);
+        }
+        if (!put(head.constData(), head.size()))
+            return false;
+        for (qint64 from = head.size(); from < sheet.size; from += copyChunk) {
+            const qint64 n = std::min<qint64>(copyChunk, sheet.size - from);
+            chunk.resize(int(n));
+            if (!read(from, n, chunk.data()) || !put(chunk.constData(), n))
+                return false;
+        }
+    }
     // A stream below the cutoff would be stored in the mini stream, where some readers do
     // not look for a workbook; zeros after the last end record are passed over.
-    if (stream.size() < CfbWriter::miniStreamCutoff)
-        stream.append(QByteArray(CfbWriter::miniStreamCutoff - stream.size(), '\0'));
+    if (written < total) {
+        const QByteArray zeros(int(total - written), '\0');
+        if (!put(zeros.constData(), zeros.size()))
+            return false;
+    }
+    return written == total;
+}
+
+QByteArray XlsWriter::workbookStream() const
+{
+    quint32 textCells = 0;
+    const QByteArray current = sheetSubstream(&textCells);
+    QVector<int> offsetFields;
+    QByteArray globals = globalsSubstream(textCells, &offsetFields);
+    qint64 at = globals.size();
+    for (int i = 0; i < offsetFields.size(); ++i) {
+        put32(globals, offsetFields.at(i), quint32(at));
+        at += i < m_closed.size() ? m_closed.at(i).size : current.size();
+    }
+    QByteArray stream;
+    QBuffer buffer(&stream);
+    buffer.open(QIODevice::WriteOnly);
+    if (at > maxStreamBytes || !writeStream(&buffer, globals, current, {}))
+        return QByteArray();
     return stream;
 }
 
@@ -574,16 +719,30 @@ QByteArray XlsWriter::fileBytes() const
     return file.toByteArray();
 }
 
-bool XlsWriter::save(const QString &fileName) const
+bool XlsWriter::save(const QString &fileName, const Progress &progress) const
 {
-    CfbWriter container;
-    container.addStream(QStringLiteral("Workbook"), workbookStream());
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!container.write(&file)) {
-        file.cancelWriting();
-        return false;
+    quint32 textCells = 0;
+    const QByteArray current = sheetSubstream(&textCells);
+    QVector<int> offsetFields;
+    QByteArray globals = globalsSubstream(textCells, &offsetFields);
+    qint64 at = globals.size();
+    for (int i = 0; i < offsetFields.size(); ++i) {
+        put32(globals, offsetFields.at(i), quint32(at));
+        at += i < m_closed.size() ? m_closed.at(i).size : current.size();
     }
+    if (at > maxStreamBytes)
+        return false;
+    if (m_spill && !m_spill->flush())
+        return false;
+
+    SafeFile file(fileName);
+    if (!file.open())
+        return false;
+    CfbWriter container;
+    container.addStream(
+        QStringLiteral("Workbook"), streamSize(globals, current),
+        [&](QIODevice *device) { return writeStream(device, globals, current, progress); });
+    if (!container.write(file.device()))
+        return false;
     return file.commit();
 }

@@ -76,6 +76,7 @@ class ZipPackage
 {
 public:
     explicit ZipPackage(QIODevice *device)
+        : m_device(device)
     {
         zlib_filefunc64_def functions = {};
         functions.zopen64_file = openDevice;
@@ -106,13 +107,18 @@ public:
     // reader and hands every token to the handler. False for a missing, encrypted or damaged
     // part (the checksum is verified at the end), malformed XML, a part beyond maxBytes, a
     // token beyond the reader's bound, or a handler that returns false.
-    bool parse(const QString &name, qint64 maxBytes, const TokenHandler &handler);
+    // `onPiece`, when given, is called after each piece and may stop the reading (false).
+    bool parse(const QString &name, qint64 maxBytes, const TokenHandler &handler,
+               const std::function<bool()> &onPiece = {});
+    QIODevice *device() const { return m_device; }
 
 private:
     unzFile m_zip = nullptr;
+    QIODevice *m_device;
 };
 
-bool ZipPackage::parse(const QString &name, qint64 maxBytes, const TokenHandler &handler)
+bool ZipPackage::parse(const QString &name, qint64 maxBytes, const TokenHandler &handler,
+                       const std::function<bool()> &onPiece)
 {
     unz_file_info64 info;
     if (unzLocateFile(m_zip, name.toUtf8().constData(), 2) != UNZ_OK
@@ -165,6 +171,8 @@ bool ZipPackage::parse(const QString &name, qint64 maxBytes, const TokenHandler 
             ok = ok && handler(xml);
         }
         if (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
+            ok = false;
+        if (ok && onPiece && !onPiece())
             ok = false;
     }
     const bool closed = unzCloseCurrentFile(m_zip) == UNZ_OK;
@@ -640,16 +648,14 @@ WorkbookReader::Sheet XlsxReader::read(QIODevice *device, WorkbookReader::RowVis
     relationships.clear();
     if (!readRelationships(zip, relsPart, baseDir, &relationships))
         return refused(damaged, "no workbook relationships");
-    // The first worksheet; chart sheets do not count.
-    QString sheetPart;
+    // The worksheets in the workbook's order; chart sheets do not count.
+    QStringList sheetParts;
     for (const QString &id : qAsConst(sheetIds)) {
         const Relationship r = relationships.value(id);
-        if (r.type.endsWith(QLatin1String("/worksheet"))) {
-            sheetPart = r.target;
-            break;
-        }
+        if (r.type.endsWith(QLatin1String("/worksheet")))
+            sheetParts.append(r.target);
     }
-    if (sheetPart.isEmpty()) {
+    if (sheetParts.isEmpty()) {
         return sheetIds.first().isEmpty() || !relationships.contains(sheetIds.first())
             ? refused(damaged, "sheet without relationship")
             : refused(WorkbookReader::NoWorksheet, "no worksheet");
@@ -664,17 +670,35 @@ WorkbookReader::Sheet XlsxReader::read(QIODevice *device, WorkbookReader::RowVis
     if (!stylesPart.isEmpty() && !readDateStyles(zip, stylesPart, &dateStyles))
         return refused(damaged, "damaged styles");
 
-    SheetParser parser(strings, dateStyles, date1904, columns, visitor);
-    const auto onToken = [&parser](const QXmlStreamReader &xml) { return parser.token(xml); };
-    if (!zip.parse(sheetPart, maxSheetBytes, onToken))
-        return refused(damaged, "damaged or oversized worksheet");
-    if (parser.restartNeeded()) {
-        visitor->restart();
-        parser.startSecondReading();
-        if (!zip.parse(sheetPart, maxSheetBytes, onToken))
-            return refused(damaged, "worksheet changed between readings");
-    }
     WorkbookReader::Sheet sheet;
-    sheet.formulasWithoutResult = parser.formulasWithoutResult();
+    bool stopped = false;
+    const auto onPiece = [&] {
+        visitor->progress(device->pos(), device->size());
+        stopped = !visitor->keepGoing();
+        return !stopped;
+    };
+    for (int index = 0; index < sheetParts.size(); ++index) {
+        if (index > 0 && !visitor->nextSheet())
+            break;
+        const QString &sheetPart = sheetParts.at(index);
+        SheetParser parser(strings, dateStyles, date1904, columns, visitor);
+        const auto onToken = [&parser](const QXmlStreamReader &xml) { return parser.token(xml); };
+        bool read = zip.parse(sheetPart, maxSheetBytes, onToken, onPiece);
+        if (read && parser.restartNeeded()) {
+            visitor->restart();
+            parser.startSecondReading();
+            read = zip.parse(sheetPart, maxSheetBytes, onToken, onPiece);
+            if (!read && !stopped)
+                return refused(damaged, "worksheet changed between readings");
+        }
+        if (stopped) {
+            sheet.error = WorkbookReader::Cancelled;
+            return sheet;
+        }
+        if (!read)
+            return refused(damaged, "damaged or oversized worksheet");
+        sheet.formulasWithoutResult += parser.formulasWithoutResult();
+    }
+    visitor->progress(device->size(), device->size());
     return sheet;
 }

@@ -1,6 +1,7 @@
 #include "ui_widget.h"
 #include "widget.h"
 
+#include "backgroundtask.h"
 #include "chartpicturenames.h"
 #include "datamodel.h"
 #include "dlgexport.h"
@@ -8,18 +9,24 @@
 #include "dmmdata.h"
 #include "meterlog.h"
 #include "pdfreport.h"
+#include "picturewriter.h"
+#include "readingsnapshot.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
 #include "tvitemmodel.h"
 #include "waitcursor.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
 #include <QTime>
+
+#include <memory>
+#include <vector>
 
 // The export and import commands of the main window.
 
@@ -53,6 +60,30 @@ void bringChartTabsToFront(QTabWidget *tabs, Widget *window)
     tabs->setCurrentIndex(current);
 }
 
+// The part of a task's progress bar that copying the readings takes; writing them out takes
+// the rest.
+constexpr double snapshotShare = 0.1;
+// Milliseconds of work on the window's thread between two turns of its event loop.
+constexpr int sliceMs = 15;
+
+// What the reading table shows of `item`, copied in slices for a worker to write out; null
+// when the user cancelled. The table shows the item's first rowCount() readings.
+std::shared_ptr<const ReadingSnapshot> snapshotOfTable(BackgroundTask &task, const ItemData *item,
+                                                       const DataModel *model)
+{
+    const QList<DmmData *> readings
+        = item ? item->getDataList().mid(0, model->rowCount()) : QList<DmmData *>();
+    SnapshotBuilder builder(readings, model->converter(), model->unit(), model->unitText());
+    const bool complete = task.runSlices(0.0, snapshotShare, [&](TaskProgress &progress) {
+        if (progress.total() != builder.total())
+            progress.start(builder.total());
+        const bool done = builder.step(sliceMs);
+        progress.setDone(builder.done());
+        return done;
+    });
+    return complete ? builder.snapshot() : nullptr;
+}
+
 } // namespace
 
 void Widget::on_actionExport_triggered()
@@ -82,10 +113,11 @@ void Widget::on_actionExport_triggered()
         bringChartTabsToFront(ui->tabWidget, this);
         const ChartPictureNames names(chosen, QStringLiteral("jpg"));
         const auto charts = this->charts();
-        // Every picture is attempted even after one has failed.
+        // Every picture is attempted even after one has failed; each replaces an older one
+        // only once it is written completely.
         QVector<bool> saved;
         for (int i = 0; i < ChartPictureNames::ChartCount; ++i)
-            saved << charts[i]->savePicture(names.path(i));
+            saved << PictureWriter::save(charts[i]->picture().toImage(), names.path(i));
         const QStringList failed = ChartPictureNames::failedPaths(names.paths(), saved);
         if (!failed.isEmpty()) {
             qCWarning(lcMeter) << "Chart pictures not written:" << failed;
@@ -126,27 +158,30 @@ void Widget::exportPdf()
     if (fileName.isEmpty())
         return;
 
-    bool written;
+    // Painted on a worker from a copy of the readings: the window keeps recording meanwhile.
+    bool written = false;
+    bool stopped = false;
     QString error;
     {
-        PdfReport report(m_dataModel);
-        // A long report (some thousand pages for a hundred thousand readings) takes seconds;
-        // the dialog shows only when it is going to take a while.
-        QProgressDialog progress(tr("Writing the report..."), QString(), 0, 0, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        progress.setAutoClose(true);
-        progress.setAutoReset(true);
-        report.setProgress([&progress](int pagesDone, int pageCount) {
-            if (progress.maximum() != pageCount)
-                progress.setMaximum(pageCount);
-            progress.setValue(pagesDone);
+        BackgroundTask task(this, tr("Writing the report..."));
+        const auto snapshot = snapshotOfTable(task, m_activeItem, m_dataModel);
+        if (!snapshot)
+            return;
+        task.runOnWorker(snapshotShare, 1.0, [&](TaskProgress &progress) {
+            PdfReport report(snapshot.get());
+            report.setProgress([&progress](int pagesDone, int pageCount) {
+                if (progress.total() != pageCount)
+                    progress.start(pageCount);
+                progress.setDone(pagesDone);
+            });
+            report.setStop([&progress] { return progress.isCancelled(); });
+            written = report.writeFile(fileName);
+            stopped = report.wasStopped();
+            error = report.errorString();
         });
-        // Starts the dialog's clock: it shows once the pages are estimated to take 500 ms.
-        progress.setValue(0);
-        written = report.writeFile(fileName);
-        error = report.errorString();
     }
+    if (stopped)
+        return; // cancelled: no file, and the user knows
     // The message comes after the document is complete, and only when it is.
     if (!written) {
         QMessageBox::warning(this, QString(), tr("The report could not be written.\n%1").arg(error),
@@ -184,18 +219,28 @@ void Widget::exportToExcel()
         fileName += QLatin1Char('.') + dialog.defaultSuffix();
     }
 
-    const SheetExport::Result result = SheetExport::exportModel(m_dataModel, fileName);
-    const QString message = SheetExport::resultMessage(result);
-    switch (result) {
-    case SheetExport::Success:
-    case SheetExport::WriteFailed:
-        QMessageBox::information(this, QString(), message, QMessageBox::Ok);
-        break;
-    case SheetExport::TooManyRowsForXls:
-    case SheetExport::TooManyRowsForXlsx:
-        QMessageBox::warning(this, QString(), message, QMessageBox::Ok);
-        break;
+    // Written on a worker from a copy of the readings: the window keeps recording meanwhile.
+    SheetExport::Result result = SheetExport::WriteFailed;
+    {
+        BackgroundTask task(this, tr("Exporting the readings..."));
+        const auto snapshot = snapshotOfTable(task, m_activeItem, m_dataModel);
+        if (!snapshot)
+            return;
+        task.runOnWorker(snapshotShare, 1.0, [&](TaskProgress &progress) {
+            SheetExport::Options options;
+            options.progress = &progress;
+            result = SheetExport::exportTable(*snapshot, fileName,
+                                              SheetExport::formatForFileName(fileName), options);
+        });
     }
+    // Cancelled: nothing was written, and the user knows.
+    if (result == SheetExport::Cancelled)
+        return;
+    const QString message = SheetExport::resultMessage(result);
+    if (result == SheetExport::TooManyRowsForXls)
+        QMessageBox::warning(this, QString(), message, QMessageBox::Ok);
+    else
+        QMessageBox::information(this, QString(), message, QMessageBox::Ok);
 }
 
 void Widget::on_actionImport_triggered()
@@ -205,21 +250,59 @@ void Widget::on_actionImport_triggered()
 
 void Widget::importFromExcel()
 {
-    const QString fileName
-        = QFileDialog::getOpenFileName(this, tr("Import the datas from a excel file."), QString(),
-                                       QStringLiteral("Excel File(*.xls);;Excel Workbook(*.xlsx)"));
+    // The first filter shows every file the import reads, so that a workbook of either format
+    // is seen without changing the filter.
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Import the datas from a excel file."), QString(),
+        tr("Excel Files(*.xls *.xlsx)")
+            + QStringLiteral(";;Excel File(*.xls);;Excel Workbook(*.xlsx)"));
     if (fileName.isEmpty())
         return;
 
-    // Read first: a file that is no workbook must not leave an empty item behind.
+    // Read first, on a worker: a file that is no workbook must not leave an empty item behind,
+    // and a long one must not freeze the window.
     SheetImport::Result sheet;
+    std::vector<std::unique_ptr<DmmData>> made;
     {
-        const WaitCursor waitCursor;
-        sheet = SheetImport::importFile(fileName);
-    }
-    if (sheet.error != WorkbookReader::NoError) {
-        QMessageBox::warning(this, QString(), SheetImport::failureMessage(), QMessageBox::Ok);
-        return;
+        BackgroundTask task(this, tr("Importing the readings..."));
+        task.runOnWorker(0.0, 0.8, [&](TaskProgress &progress) {
+            sheet = SheetImport::importFile(fileName, &progress);
+        });
+        if (sheet.error == WorkbookReader::Cancelled)
+            return;
+        if (sheet.error != WorkbookReader::NoError) {
+            QMessageBox::warning(this, QString(), SheetImport::failureMessage(), QMessageBox::Ok);
+            return;
+        }
+        // Rows were there and none could be read: a failure, and no empty item for it.
+        if (sheet.noRowReadable()) {
+            QMessageBox::warning(this, QString(),
+                                 SheetImport::failureMessage() + QLatin1Char('\n')
+                                     + SheetImport::unreadRowsMessage(sheet),
+                                 QMessageBox::Ok);
+            return;
+        }
+        // The readings are made through the plug-in, on this thread, in slices; the item
+        // comes only once all are there, so that a cancelled import leaves none behind.
+        const int count = sheet.readings.size();
+        made.reserve(size_t(count));
+        const bool complete = task.runSlices(0.8, 1.0, [&](TaskProgress &progress) {
+            if (progress.total() != count)
+                progress.start(count);
+            QElapsedTimer clock;
+            clock.start();
+            int next = int(made.size());
+            while (next < count && clock.elapsed() < sliceMs) {
+                const int end = std::min(count, next + 256);
+                for (; next < end; ++next)
+                    made.emplace_back(SheetImport::makeReading(sheet.readings.at(next), m_myDmm));
+            }
+            progress.setDone(next);
+            return next >= count;
+        });
+        if (!complete)
+            return; // the readings made so far go with `made`
+        sheet.readings = {};
     }
 
     {
@@ -234,13 +317,12 @@ void Widget::importFromExcel()
             ItemData *item = m_activeItem;
             if (!item)
                 return;
-            for (const ImportedReading &row : qAsConst(sheet.readings)) {
-                DmmData *reading = SheetImport::makeReading(row, m_myDmm);
-                item->appendData(reading); // the item owns it from here on
-                updateItemStatistic(item, reading);
+            for (std::unique_ptr<DmmData> &reading : made) {
+                DmmData *owned = reading.release();
+                item->appendData(owned); // the item owns it from here on
+                updateItemStatistic(item, owned);
             }
-            // The item holds the readings now: free the workbook's copy before the views grow.
-            sheet.readings = {};
+            made.clear();
             updateStatisticTable();
         }
         refreshItemViews();
@@ -248,7 +330,7 @@ void Widget::importFromExcel()
 
     QMessageBox::information(this, QString(), tr("The data is imported successfully."),
                              QMessageBox::Ok);
-    if (sheet.skippedRows > 0)
-        QMessageBox::warning(this, QString(), SheetImport::skippedRowsMessage(sheet.skippedRows),
+    if (sheet.skippedRows > 0 || sheet.formulasWithoutResult > 0)
+        QMessageBox::warning(this, QString(), SheetImport::unreadRowsMessage(sheet),
                              QMessageBox::Ok);
 }

@@ -1,8 +1,11 @@
 #include "pdfreport.h"
 #include "recordingdevice.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -83,6 +86,7 @@ private slots:
     void pdfFile();
     void unwritableFileFails_data();
     void unwritableFileFails();
+    void stoppedReportLeavesNoFile();
 };
 
 void TstPdfReport::layout_data()
@@ -359,6 +363,40 @@ void TstPdfReport::pdfFile()
           QStringLiteral("1/%1").arg(pages), QStringLiteral("%1/%1").arg(pages),
           QStringLiteral("2024-03-05 14:07:09"), QStringLiteral("%RH"), QStringLiteral("℃")})
         QVERIFY2(text.contains(expected), qPrintable(expected));
+
+    // Where the words landed on the first page: every cell's text between its column's
+    // rules and inside its row. The report draws in the writer's page area, in its units.
+    const PdfReport::Layout l = report.layout();
+    QBuffer scratch;
+    scratch.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&scratch);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    const QPoint area = writer.pageLayout().paintRectPixels(writer.resolution()).topLeft();
+    const qreal points = 72.0 / writer.resolution();
+    const QString boxes = runTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", fileName, "-"});
+    const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+                                                 "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)<"));
+    int cells = 0;
+    for (auto it = word.globalMatch(boxes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const qreal xMin = m.captured(1).toDouble() / points - area.x();
+        const qreal yMin = m.captured(2).toDouble() / points - area.y();
+        const qreal xMax = m.captured(3).toDouble() / points - area.x();
+        const qreal yMax = m.captured(4).toDouble() / points - area.y();
+        if (yMin < l.rowTop(0) || yMin > l.pageNumberTop())
+            continue; // stamp, titles and page number
+        const int row = int(yMin / l.rowHeight) - 4;
+        QVERIFY2(yMax <= l.rowTop(row) + l.rowHeight, qPrintable(m.captured(5)));
+        const auto column
+            = std::upper_bound(l.columnLefts.begin(), l.columnLefts.end(), (xMin + xMax) / 2)
+            - l.columnLefts.begin() - 1;
+        QVERIFY(column >= 0);
+        QVERIFY2(xMin >= l.columnLefts.at(column)
+                     && xMax <= l.columnLefts.at(column) + l.columnWidths.at(column),
+                 qPrintable(m.captured(5)));
+        ++cells;
+    }
+    QVERIFY(cells >= 6 * l.rowsPerPage);
 }
 
 void TstPdfReport::unwritableFileFails_data()
@@ -391,6 +429,32 @@ void TstPdfReport::unwritableFileFails()
     // Nothing is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
     QVERIFY(QDir(dir.filePath("sub")).isEmpty());
+}
+
+// Stopped after its second page, the report replaces nothing and leaves nothing behind.
+void TstPdfReport::stoppedReportLeavesNoFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath("report.pdf");
+    {
+        QFile old(fileName);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier report");
+    }
+    QStandardItemModel model;
+    fillModel(model, 200);
+    PdfReport report(&model);
+    int pagesDone = 0;
+    report.setProgress([&](int done, int) { pagesDone = done; });
+    report.setStop([&] { return pagesDone >= 2; });
+    QVERIFY(!report.writeFile(fileName));
+    QVERIFY(report.wasStopped());
+    QCOMPARE(pagesDone, 2);
+    QFile old(fileName);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("an earlier report"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"report.pdf"});
 }
 
 QTEST_MAIN(TstPdfReport)

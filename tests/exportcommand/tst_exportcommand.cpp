@@ -1,8 +1,10 @@
 #include "exportanswers.h"
 #include "modalwatcher.h"
+#include "progresswatcher.h"
 #include "readings.h"
 #include "windowfixture.h"
 
+#include "backgroundtask.h"
 #include "chartpicturenames.h"
 #include "dmmchart.h"
 #include "pdfreport.h"
@@ -14,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
@@ -63,6 +66,13 @@ int reportRowsPerPage()
     return PdfReport(&model).layoutFor(painter).rowsPerPage;
 }
 
+// Pages of the report of `readings` readings.
+int reportPagesFor(int readings)
+{
+    const int perPage = reportRowsPerPage();
+    return (readings + perPage - 1) / perPage;
+}
+
 // With EXPORT_TEST_KEEP set, the written files stay for a look.
 void keepIfAsked(QTemporaryDir &dir)
 {
@@ -92,6 +102,9 @@ private slots:
     void pdfReport();
     void pdfNotWritten();
     void longReportShowsProgress();
+    void exportCancelled_data();
+    void exportCancelled();
+    void windowLivesDuringExport();
     void waitKeepsTheWindowAlive();
 };
 
@@ -374,40 +387,119 @@ void TestExportCommand::longReportShowsProgress()
     auto window = makeTestWindow({}, true);
     fillActiveItem(window.get(), 20000);
 
-    // What the progress dialog looks like while it is up.
-    bool seenProgress = false;
-    bool windowModal = false;
-    bool cancelOffered = false;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] {
-        auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
-        if (!progress || !progress->isVisible())
-            return;
-        seenProgress = true;
-        windowModal = progress->windowModality() == Qt::WindowModal
-            && progress->parentWidget() == window.get();
-        for (const QPushButton *button : progress->findChildren<QPushButton *>())
-            cancelOffered = cancelOffered || button->isVisible();
-    });
-    probe.start(20);
-
+    ProgressWatcher progress;
     ModalWatcher modals;
     modals.tolerate(QStringLiteral("QProgressDialog"));
     expectExportDialog(modals, ExportChoice::Pdf);
     modals.expectFile(fileName);
     modals.expectMessageBox(QMessageBox::Ok);
-    QElapsedTimer clock;
-    clock.start();
+    // The report of 20 000 readings may take less than the usual moment before the dialog.
+    BackgroundTask::setDialogDelay(0);
     action(window.get(), "actionExport")->trigger();
-    const qint64 ms = clock.elapsed();
+    BackgroundTask::setDialogDelay(1000);
     QVERIFY(modals.verify());
-    qInfo("20000 readings reported in %lld ms", ms);
 
     QCOMPARE(modals.last().text, pdfDoneText);
-    QVERIFY(seenProgress);
-    QVERIFY(windowModal);
-    QVERIFY(!cancelOffered);
+    // Shown over the window, with Cancel.
+    QVERIFY(progress.seen());
+    QVERIFY(progress.windowModal());
+    QCOMPARE(progress.over(), window.get());
+    QVERIFY(progress.cancelOffered());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// Cancel while the file is being written: no message, no file, no scrap beside it, and a
+// file of that name from before stays as it was.
+void TestExportCommand::exportCancelled_data()
+{
+    QTest::addColumn<ExportChoice>("choice");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("workbook") << ExportChoice::Table << "readings.xlsx";
+    QTest::newRow("report") << ExportChoice::Pdf << "report.pdf";
+}
+
+void TestExportCommand::exportCancelled()
+{
+    QFETCH(ExportChoice, choice);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath(name);
+    const QByteArray before("a good file from an earlier export");
+    {
+        QFile old(fileName);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(before);
+    }
+    auto window = makeTestWindow({}, true);
+    fillActiveItem(window.get(), 20000);
+
+    BackgroundTask::setDialogDelay(0);
+    ProgressWatcher progress;
+    // Past the copying of the readings: the worker is writing.
+    progress.whenPassed(150, &ProgressWatcher::pressCancel);
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    expectExportDialog(modals, choice);
+    modals.expectFile(fileName);
+    modals.expectMessageBox(QMessageBox::Yes); // replace the file that is there
+    action(window.get(), "actionExport")->trigger();
+    BackgroundTask::setDialogDelay(1000);
+    QVERIFY(modals.verify()); // and no message
+    QVERIFY(progress.acted());
+
+    QFile old(fileName);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {name});
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// While the report is written the window goes on: a reading the meter sends from its own
+// thread is recorded into the very item being exported, and the report holds the readings
+// of the moment the export began.
+void TestExportCommand::windowLivesDuringExport()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        QSKIP("pdfinfo (poppler-utils) is not installed");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath(QStringLiteral("live.pdf"));
+    auto window = makeTestWindow({}, true);
+    setSampling(window.get(), 0);
+    QVERIFY(connectMeter(window.get()));
+    action(window.get(), "actionStart")->trigger();
+    const int readings = 20000;
+    fillActiveItem(window.get(), readings);
+    ItemData *item = window->activeItem();
+
+    BackgroundTask::setDialogDelay(0);
+    int countWhileUp = -1;
+    bool stillUp = false;
+    ProgressWatcher progress;
+    progress.whenPassed(150, [&](QProgressDialog *dialog) {
+        scriptableMeter()->emitDisplayFromThread(21.5, 45.0, 9.1, 14.2);
+        QElapsedTimer clock;
+        clock.start();
+        while (item->count() == readings && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        countWhileUp = item->count();
+        stillUp = dialog->isVisible();
+    });
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    expectExportDialog(modals, ExportChoice::Pdf);
+    modals.expectFile(fileName);
+    modals.expectMessageBox(QMessageBox::Ok);
+    action(window.get(), "actionExport")->trigger();
+    BackgroundTask::setDialogDelay(1000);
+    QVERIFY(modals.verify());
+
+    QCOMPARE(modals.last().text, pdfDoneText);
+    QVERIFY(progress.acted());
+    QVERIFY(stillUp);
+    QCOMPARE(countWhileUp, readings + 1);
+    QCOMPARE(pdfPages(fileName), reportPagesFor(readings));
 }
 
 void TestExportCommand::waitKeepsTheWindowAlive()

@@ -1,8 +1,11 @@
 #include "exportanswers.h"
 #include "modalwatcher.h"
+#include "progresswatcher.h"
 #include "readings.h"
+#include "readingtable.h"
 #include "windowfixture.h"
 
+#include "backgroundtask.h"
 #include "datamodel.h"
 #include "itemdata.h"
 #include "sheetexport.h"
@@ -16,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -98,10 +102,12 @@ private slots:
     void headerOnly();
     void cancelled_data();
     void cancelled();
-    void notAWorkbook_data();
-    void notAWorkbook();
-    void skippedRowsAreTold();
-    void tooManyRowsForXls();
+    void importRefused_data();
+    void importRefused();
+    void unreadRowsAreTold_data();
+    void unreadRowsAreTold();
+    void importFilters();
+    void importCancelled();
 };
 
 void TestWorkbookCommand::initTestCase()
@@ -297,17 +303,27 @@ void TestWorkbookCommand::cancelled()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestWorkbookCommand::notAWorkbook_data()
+void TestWorkbookCommand::importRefused_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::newRow("text named .xls") << fixture(QStringLiteral("not_a_workbook.xls"));
-    QTest::newRow("zip without a workbook") << fixture(QStringLiteral("zip_without_workbook.xlsx"));
-    QTest::newRow("workbook without a sheet") << fixture(QStringLiteral("hand_no_sheet.xlsx"));
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("text named .xls")
+        << fixture(QStringLiteral("not_a_workbook.xls")) << importFailedText;
+    QTest::newRow("zip without a workbook")
+        << fixture(QStringLiteral("zip_without_workbook.xlsx")) << importFailedText;
+    QTest::newRow("workbook without a sheet")
+        << fixture(QStringLiteral("hand_no_sheet.xlsx")) << importFailedText;
+    // Rows were there, but not one could be read: no empty item, and the count is told.
+    QTest::newRow("every row unreadable")
+        << fixture(QStringLiteral("xlwt_all_rows_bad.xls"))
+        << importFailedText + '\n' + SheetImport::skippedRowsMessage(3);
 }
 
-void TestWorkbookCommand::notAWorkbook()
+void TestWorkbookCommand::importRefused()
 {
     QFETCH(QString, file);
+    QFETCH(QString, told);
     auto window = makeTestWindow();
     fillActiveItem(window.get(), 5);
     const ItemData *active = window->activeItem();
@@ -319,7 +335,7 @@ void TestWorkbookCommand::notAWorkbook()
     action(window.get(), "actionImport")->trigger();
     QVERIFY(modals.verify());
 
-    QCOMPARE(modals.last().text, importFailedText);
+    QCOMPARE(modals.last().text, told);
     QCOMPARE(modals.last().icon, QMessageBox::Warning);
     // No item, and the window as it was.
     QCOMPARE(liveNames(window.get()), names);
@@ -329,36 +345,81 @@ void TestWorkbookCommand::notAWorkbook()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestWorkbookCommand::skippedRowsAreTold()
+void TestWorkbookCommand::unreadRowsAreTold_data()
 {
-    auto window = makeTestWindow();
-    const QStringList texts
-        = importWorkbook(window.get(), fixture(QStringLiteral("xlwt_edge.xls")), 2);
-    QCOMPARE(texts, (QStringList {importedText, SheetImport::skippedRowsMessage(3)}));
-    QCOMPARE(window->activeItem()->getName(), QStringLiteral("Import1"));
-    QCOMPARE(window->activeItem()->count(), 2);
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("some rows unreadable")
+        << fixture(QStringLiteral("xlwt_edge.xls")) << 2 << SheetImport::skippedRowsMessage(3);
+    // The formulas are the reason the rows could not be read; that is what the user learns.
+    QTest::newRow("formulas without results")
+        << fixture(QStringLiteral("xlwt_formula_no_result.xls")) << 1
+        << SheetImport::formulasWithoutResultMessage(2);
 }
 
-void TestWorkbookCommand::tooManyRowsForXls()
+void TestWorkbookCommand::unreadRowsAreTold()
+{
+    QFETCH(QString, file);
+    QFETCH(int, readings);
+    QFETCH(QString, told);
+    auto window = makeTestWindow();
+    QCOMPARE(importWorkbook(window.get(), file, 2), (QStringList {importedText, told}));
+    QCOMPARE(window->activeItem()->getName(), QStringLiteral("Import1"));
+    QCOMPARE(window->activeItem()->count(), readings);
+}
+
+void TestWorkbookCommand::importFilters()
+{
+    QStringList filters;
+    ModalWatcher modals;
+    modals.expectDialog(QStringLiteral("QFileDialog"), [&](QDialog *dialog) {
+        filters = qobject_cast<QFileDialog *>(dialog)->nameFilters();
+        dialog->reject();
+    });
+    auto window = makeTestWindow();
+    action(window.get(), "actionImport")->trigger();
+    QVERIFY(modals.verify());
+    // Both formats are shown at first; the single-format filters follow.
+    QCOMPARE(
+        filters,
+        (QStringList {"Excel Files(*.xls *.xlsx)", "Excel File(*.xls)", "Excel Workbook(*.xlsx)"}));
+}
+
+// Cancel while a long workbook is read: no item, no message, the window as it was.
+void TestWorkbookCommand::importCancelled()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    auto window = makeTestWindow();
-    fillActiveItem(window.get(), SheetExport::maxXlsReadings + 1);
+    const QString fileName = dir.filePath(QStringLiteral("long.xlsx"));
+    {
+        const ReadingTable table(
+            ReadingTable::sample(300000, QDateTime(QDate(2024, 3, 5), QTime(), Qt::UTC)), false,
+            false);
+        QCOMPARE(SheetExport::exportModel(&table, fileName), SheetExport::Success);
+    }
+    auto window = makeTestWindow({}, true);
+    fillActiveItem(window.get(), 20);
+    const ItemData *active = window->activeItem();
+    const QStringList names = liveNames(window.get());
 
-    const QString xls = dir.filePath(QStringLiteral("big.xls"));
-    const ModalWatcher::Seen refused = exportTable(window.get(), xls);
-    QCOMPARE(refused.icon, QMessageBox::Warning);
-    QCOMPARE(refused.text, SheetExport::resultMessage(SheetExport::TooManyRowsForXls));
-    QVERIFY(!QFile::exists(xls));
+    BackgroundTask::setDialogDelay(0);
+    ProgressWatcher progress;
+    progress.whenPassed(100, &ProgressWatcher::pressCancel);
+    ModalWatcher modals;
+    modals.tolerate(QStringLiteral("QProgressDialog"));
+    modals.expectFile(fileName);
+    action(window.get(), "actionImport")->trigger();
+    BackgroundTask::setDialogDelay(1000);
+    QVERIFY(modals.verify()); // and no message
+    QVERIFY(progress.acted());
+    QVERIFY(progress.cancelOffered());
 
-    // The format the message points to takes them all.
-    const QString xlsx = dir.filePath(QStringLiteral("big.xlsx"));
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(exportTable(window.get(), xlsx).text, exportedText);
-    qInfo("%d readings to .xlsx in %lld ms", SheetExport::maxXlsReadings + 1, clock.elapsed());
-    QCOMPARE(fileStart(xlsx), zipMagic);
+    QCOMPARE(liveNames(window.get()), names);
+    QCOMPARE(window->activeItem(), active);
+    QCOMPARE(window->dataModel()->rowCount(), 20);
+    QVERIFY(itemTree(window.get())->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 

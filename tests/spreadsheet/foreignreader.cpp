@@ -52,6 +52,11 @@ QJsonObject ForeignReader::sheet(const QString &fileName, int headRows, QString 
     return run({QStringLiteral("sheet"), fileName, QString::number(headRows)}, error);
 }
 
+QJsonObject ForeignReader::book(const QString &fileName, QString *error)
+{
+    return run({QStringLiteral("book"), fileName}, error);
+}
+
 QJsonObject ForeignReader::streams(const QString &fileName, QString *error)
 {
     return run({QStringLiteral("streams"), fileName}, error);

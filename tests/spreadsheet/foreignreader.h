@@ -12,6 +12,9 @@ public:
     // The first worksheet as xlrd reads it (see read_workbook.py); empty with *error set
     // when the reader fails.
     static QJsonObject sheet(const QString &fileName, int headRows, QString *error);
+    // Every worksheet as xlrd reads it: {"sheets": [{"name", "nrows", "first", "second",
+    // "last"}]} with the values of those rows.
+    static QJsonObject book(const QString &fileName, QString *error);
     // The streams of a compound file as xlrd's compound-document reader finds them.
     static QJsonObject streams(const QString &fileName, QString *error);
 

@@ -3,6 +3,7 @@
 
   read_workbook.py sheet PATH [HEAD_ROWS]   cells of the first worksheet
   read_workbook.py streams PATH             streams of a compound file
+  read_workbook.py book PATH                every worksheet: name, rows, first and last row
 
 sheet: {"nrows", "ncols", "sheets", "head": rows 0..HEAD_ROWS-1, "last": the last row,
         "widths": column widths in characters, "datemode"}; each cell is
@@ -94,6 +95,16 @@ def sheet_report(path, head_rows):
     }
 
 
+def book_report(path):
+    book = xlrd.open_workbook(path, on_demand=False)
+    values = lambda sheet, r: [sheet.cell_value(r, c) for c in range(sheet.ncols)]
+    return {"sheets": [{"name": s.name, "nrows": s.nrows,
+                        "first": values(s, 0) if s.nrows else [],
+                        "second": values(s, 1) if s.nrows > 1 else [],
+                        "last": values(s, s.nrows - 1) if s.nrows else []}
+                       for s in book.sheets()]}
+
+
 def streams_report(path):
     with open(path, "rb") as f:
         mem = f.read()
@@ -113,6 +124,8 @@ def main():
     mode, path = sys.argv[1], sys.argv[2]
     if mode == "sheet":
         report = sheet_report(path, int(sys.argv[3]) if len(sys.argv) > 3 else 20)
+    elif mode == "book":
+        report = book_report(path)
     else:
         report = streams_report(path)
     json.dump(report, sys.stdout, ensure_ascii=True)

@@ -6,6 +6,8 @@
 #include "sheetexport.h"
 #include "sheetimport.h"
 #include "sheetlayout.h"
+#include "tablesource.h"
+#include "taskprogress.h"
 #include "workbookreader.h"
 #include "xlswriter.h"
 
@@ -162,6 +164,12 @@ private slots:
     void layoutSeenByLibreOffice();
     void exportFailure_data();
     void exportFailure();
+    void continuationSheets_data();
+    void continuationSheets();
+    void laterSheetOfAnotherTable();
+    void exportStops_data();
+    void exportStops();
+    void importStops();
 
     void importFixtures_data();
     void importFixtures();
@@ -436,6 +444,172 @@ void TestSheetExchange::exportFailure()
     QFile old(file);
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old content"));
+}
+
+// A table longer than a worksheet goes on to "Sheet2", "Sheet3" ..., each with the header
+// row, none empty; the import reads them back in order. (The sheet's size is made small.)
+void TestSheetExchange::continuationSheets_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QVector<int>>("sheetRows"); // header included
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
+        const QByteArray f = format == SheetExport::Xls ? "xls" : "xlsx";
+        QTest::newRow(f + ", one short sheet") << format << 4 << QVector<int> {5};
+        QTest::newRow(f + ", exactly one sheet") << format << 5 << QVector<int> {6};
+        QTest::newRow(f + ", two full sheets") << format << 10 << QVector<int> {6, 6};
+        QTest::newRow(f + ", four sheets") << format << 17 << QVector<int> {6, 6, 6, 3};
+    }
+}
+
+void TestSheetExchange::continuationSheets()
+{
+    QFETCH(SheetExport::Format, format);
+    QFETCH(int, readings);
+    QFETCH(QVector<int>, sheetRows);
+    const ReadingTable table(ReadingTable::sample(readings, start), false, true);
+    const QString file = m_dir.filePath(QStringLiteral("sheets%1").arg(readings) + suffix(format));
+    SheetExport::Options options;
+    options.sheetReadings = 5;
+    QCOMPARE(SheetExport::exportModel(&table, file, format, options), SheetExport::Success);
+
+    QString error;
+    const QJsonArray sheets = ForeignReader::book(file, &error).value("sheets").toArray();
+    QVERIFY2(!sheets.isEmpty(), qPrintable(error));
+    QCOMPARE(sheets.size(), sheetRows.size());
+    int firstReading = 1;
+    for (int i = 0; i < sheets.size(); ++i) {
+        const QJsonObject sheet = sheets.at(i).toObject();
+        QCOMPARE(sheet.value("name").toString(), SheetExport::sheetName(i));
+        QCOMPARE(sheet.value("nrows").toInt(), sheetRows.at(i));
+        QCOMPARE(sheet.value("first").toVariant().toStringList(), SheetLayout::headerTexts());
+        QCOMPARE(sheet.value("second").toArray().at(0).toDouble(), double(firstReading));
+        firstReading += sheetRows.at(i) - 1;
+    }
+
+    const SheetImport::Result back = SheetImport::importFile(file);
+    QCOMPARE(back.error, WorkbookReader::NoError);
+    QCOMPARE(back.sheets, sheetRows.size());
+    QCOMPARE(back.skippedRows, 0);
+    QCOMPARE(back.readings.size(), readings);
+    for (int row = 0; row < readings; ++row) {
+        QCOMPARE(back.readings.at(row).storeIndex, row + 1);
+        QCOMPARE(back.readings.at(row).time, wallClock(start.addSecs(row)));
+        QCOMPARE(back.readings.at(row).values[0], table.shownValue(row, 0));
+    }
+}
+
+// A later worksheet with a header of its own holds another table: it and the sheets after it
+// stay out, even one that would go on with the first.
+void TestSheetExchange::laterSheetOfAnotherTable()
+{
+    const QStringList headers = SheetLayout::headerTexts();
+    XlsWriter writer;
+    auto fill = [&](const QStringList &header, int firstNumber) {
+        for (int column = 0; column < header.size(); ++column)
+            writer.setText(0, column, header.at(column));
+        for (int row = 1; row <= 2; ++row) {
+            writer.setNumber(row, 0, firstNumber + row - 1);
+            writer.setText(row, 1, QStringLiteral("2024-03-05 14:07:0%1").arg(row));
+            for (int column = 2; column < 6; ++column)
+                writer.setText(row, column,
+                               column == 3 ? QStringLiteral("45.0 %RH") : QStringLiteral("21.5 ℃"));
+        }
+    };
+    fill(headers, 1);
+    QVERIFY(writer.addSheet(QStringLiteral("Notes")));
+    fill({QStringLiteral("Remark"), QStringLiteral("By")}, 100);
+    QVERIFY(writer.addSheet(QStringLiteral("Sheet3")));
+    fill(headers, 3);
+    const QString file = m_dir.filePath(QStringLiteral("two tables.xls"));
+    QVERIFY(writer.save(file));
+
+    const SheetImport::Result back = SheetImport::importFile(file);
+    QCOMPARE(back.error, WorkbookReader::NoError);
+    QCOMPARE(back.sheets, 1);
+    QCOMPARE(back.readings.size(), 2);
+    QCOMPARE(back.readings.last().storeIndex, 2);
+}
+
+namespace {
+
+// A table that asks the export to stop once a given row has been read.
+class StoppingTable : public TableSource
+{
+public:
+    StoppingTable(const QAbstractItemModel *model, int stopAt, TaskProgress *progress)
+        : m_source(model)
+        , m_stopAt(stopAt)
+        , m_progress(progress)
+    {
+    }
+    int rowCount() const override { return m_source.rowCount(); }
+    QVariant cell(int row, int column) const override
+    {
+        if (row >= m_stopAt)
+            m_progress->cancel();
+        return m_source.cell(row, column);
+    }
+
+private:
+    ModelSource m_source;
+    int m_stopAt;
+    TaskProgress *m_progress;
+};
+
+} // namespace
+
+// Stopped part-way, an export writes nothing: a file of the name from before stays as it was
+// and nothing is left beside it.
+void TestSheetExchange::exportStops_data()
+{
+    QTest::addColumn<SheetExport::Format>("format");
+    QTest::addColumn<int>("stopAt");
+    QTest::newRow("xls, first sheet") << SheetExport::Xls << 2000;
+    QTest::newRow("xls, third sheet") << SheetExport::Xls << 9000;
+    QTest::newRow("xlsx") << SheetExport::Xlsx << 2000;
+}
+
+void TestSheetExchange::exportStops()
+{
+    QFETCH(SheetExport::Format, format);
+    QFETCH(int, stopAt);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("kept") + suffix(format));
+    {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("a good file");
+    }
+    const ReadingTable table(ReadingTable::sample(10000, start), false, false);
+    TaskProgress progress;
+    const StoppingTable stopping(&table, stopAt, &progress);
+    SheetExport::Options options;
+    options.progress = &progress;
+    options.sheetReadings = 4000;
+    QCOMPARE(SheetExport::exportTable(stopping, file, format, options), SheetExport::Cancelled);
+    QFile old(file);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("a good file"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList {QFileInfo(file).fileName()});
+}
+
+// Stopped while reading, an import gives no readings.
+void TestSheetExchange::importStops()
+{
+    const ReadingTable table(ReadingTable::sample(3000, start), false, false);
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
+        const QString file = m_dir.filePath(QStringLiteral("stopped") + suffix(format));
+        QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+        TaskProgress progress;
+        progress.cancel();
+        const SheetImport::Result back = SheetImport::importFile(file, &progress);
+        QCOMPARE(back.error, WorkbookReader::Cancelled);
+        QVERIFY(back.readings.isEmpty());
+        QVERIFY(progress.total() > 0);
+    }
 }
 
 // Workbooks written by other programs (see fixtures/make_fixtures.py).

@@ -184,6 +184,9 @@ void ModalWatcher::poll()
             return;
     }
     m_handled.append(widget);
+    // Answering may open a nested modal (a file dialog asking whether to replace a file): a
+    // timer whose timeout is still running does not fire again, a restarted one does.
+    m_timer.start();
     handle(widget);
 }
 
