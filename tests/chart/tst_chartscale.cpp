@@ -254,14 +254,6 @@ void TestChartScale::fittedRange()
         texts << s.fittedLabel(v, 1);
     }
     QCOMPARE(texts, labels);
-
-    // Back to the default axis.
-    s.computeScale(600, 200, 100, 0.0, 30.0);
-    s.computeGrid(600, true);
-    QVERIFY(!s.fitted);
-    QCOMPARE(s.originValue(), 0.0);
-    QCOMPARE(s.yMin, -1.1);
-    QCOMPARE(s.yFittedLines, 0);
 }
 
 void TestChartScale::nearest_data()

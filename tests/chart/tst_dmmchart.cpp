@@ -632,22 +632,8 @@ void TestDMMChart::fitToData()
     QVERIFY(s.fitted);
     QCOMPARE(s.yMin, 22.75);
     QCOMPARE(s.yMax, 23.35);
-    // The curve spans the plot but for a twelfth above and below.
-    int topRow = Bottom;
-    int bottomRow = Top;
-    for (int y = Top; y <= Bottom; ++y) {
-        for (int x = Left; x < Left + 600; ++x) {
-            if (fitted.pixel(x, y) == Curve) {
-                topRow = std::min(topRow, y);
-                bottomRow = std::max(bottomRow, y);
-            }
-        }
-    }
-    QVERIFY2(std::abs(topRow - (Top + 200 / 12)) <= 2, qPrintable(QString::number(topRow)));
-    QVERIFY2(std::abs(bottomRow - (Bottom - 200 / 12)) <= 2,
-             qPrintable(QString::number(bottomRow)));
 
-    // Zooming fits the visible stretch; choosing the default again restores the picture.
+    // Choosing the default again restores the picture, and the fit comes back the same.
     chart->setFitToData(false);
     const QImage standard = picture(*chart);
     QVERIFY(standard != fitted);
