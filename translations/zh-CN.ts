@@ -469,6 +469,10 @@
         <translation>日期时间</translation>
     </message>
     <message>
+        <source>Fit value axis to data</source>
+        <translation>数值轴适应数据范围</translation>
+    </message>
+    <message>
         <source>Failed to open device.</source>
         <translation>打开设备失败。</translation>
     </message>

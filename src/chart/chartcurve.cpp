@@ -8,11 +8,12 @@
 #include <algorithm>
 #include <cmath>
 
-ChartCurve::ChartCurve(int left, int zeroY, double xScale, double yScale)
+ChartCurve::ChartCurve(int left, double originY, double xScale, double yScale, double originValue)
     : m_left(left)
-    , m_zeroY(zeroY)
+    , m_originY(originY)
     , m_xScale(xScale)
     , m_yScale(yScale)
+    , m_originValue(originValue)
 {
 }
 

@@ -16,14 +16,16 @@ class ValuePyramid;
 class ChartCurve
 {
 public:
-    ChartCurve(int left, int zeroY, double xScale, double yScale);
+    // A value v is drawn on the row int(originY - yScale * (v - originValue)): the zero line
+    // (originValue 0) by default, the top of a fitted range (its largest value) otherwise.
+    ChartCurve(int left, double originY, double xScale, double yScale, double originValue = 0.0);
 
     // False when the scale is degenerate (no width or height), and nothing is drawn.
     bool isDrawable() const;
 
     // Vertex of the k-th visible sample and of a value: integer parts, as the axes expect.
     int vertexX(int k) const { return int(k * m_xScale + m_left); }
-    int vertexY(double value) const { return int(m_zeroY - m_yScale * value); }
+    int vertexY(double value) const { return int(m_originY - m_yScale * (value - m_originValue)); }
 
     // The segments for the samples first .. first + count - 1 of values.
     QVector<QLine> segments(const ValuePyramid &values, int first, int count) const;
@@ -33,9 +35,10 @@ private:
     int lastInColumn(int k, int count, int x) const;
 
     int m_left;
-    int m_zeroY;
+    double m_originY;
     double m_xScale;
     double m_yScale;
+    double m_originValue;
 };
 
 #endif // CHARTCURVE_H

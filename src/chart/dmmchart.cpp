@@ -8,16 +8,22 @@
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPainter>
+#include <QPair>
 #include <QPolygon>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int IndicatorMs = 3000;
 constexpr int TickLength = 5;
 constexpr int LabelGap = 7;
+// Smallest free space between two time labels.
+constexpr int TimeLabelSpacing = 6;
+const QColor LimitColor(220, 0, 0);
 
 } // namespace
 
@@ -143,6 +149,36 @@ void DMMChart::setMarginBottom(int px)
 void DMMChart::setDecimals(int digits)
 {
     decimals = digits;
+}
+
+void DMMChart::setFitToData(bool fit)
+{
+    if (fit == fitToData)
+        return;
+    fitToData = fit;
+    axesDirty = true;
+    update();
+}
+
+void DMMChart::setLimits(double low, double high)
+{
+    // The meter's record comes again every few readings; an unchanged one repaints nothing.
+    if (limitsShown && low == limitLow && high == limitHigh)
+        return;
+    limitsShown = true;
+    limitLow = low;
+    limitHigh = high;
+    axesDirty = true;
+    update();
+}
+
+void DMMChart::clearLimits()
+{
+    if (!limitsShown)
+        return;
+    limitsShown = false;
+    axesDirty = true;
+    update();
 }
 
 const ChartLine *DMMChart::line(int index) const
@@ -338,12 +374,28 @@ void DMMChart::rebuildScale()
 
     double minValue = 0.0;
     double maxValue = 0.0;
+    bool anyFinite = false;
+    double low = 0.0;
+    double high = 0.0;
     for (ChartLine *line : qAsConst(lines)) {
-        measureLine(line, first, std::min(last, line->points.size() - 1));
+        const int to = std::min(last, line->points.size() - 1);
+        measureLine(line, first, to);
         minValue = std::min(minValue, line->min);
         maxValue = std::max(maxValue, line->max);
+        double lineLow = 0.0;
+        double lineHigh = 0.0;
+        if (fitToData && first <= to && line->values().range(first, to, &lineLow, &lineHigh)) {
+            low = anyFinite ? std::min(low, lineLow) : lineLow;
+            high = anyFinite ? std::max(high, lineHigh) : lineHigh;
+            anyFinite = true;
+        }
     }
-    scale.computeScale(plotRect.width(), plotRect.height(), last - first + 1, minValue, maxValue);
+    // With nothing to fit, the axis is the default one.
+    if (anyFinite)
+        scale.computeFittedScale(plotRect.width(), plotRect.height(), last - first + 1, low, high);
+    else
+        scale.computeScale(plotRect.width(), plotRect.height(), last - first + 1, minValue,
+                           maxValue);
     for (ChartLine *line : qAsConst(lines)) {
         line->xScale = scale.xScale;
         line->yScale = scale.yScale;
@@ -398,23 +450,32 @@ void DMMChart::drawAxes(QPainter &painter)
         grid.append(QLine(x, top, x, bottom));
     }
     drawPass(ticks, grid);
-    if (hasSamples()) {
-        const QList<ChartPoint *> &points = lines[0]->points;
-        const int end = std::min(last, points.size() - 1);
-        for (int i = 0; i < xs.size(); ++i) {
-            const qint64 index = first + qint64(i) * scale.samplesPerXDiv;
-            if (index > end)
-                break;
-            const QString text
-                = points[int(index)]->time.toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
-            const int w = metrics.size(0, text).width();
-            painter.drawText(QRect(xs[i] - w / 2, bottom + LabelGap, w, 2 * fh), Qt::AlignCenter,
-                             text);
+    drawTimeLabels(painter, xs, bottom);
+
+    painter.drawLine(marginLeft - 1, marginTop - 1, marginLeft - 1, bottom + 1);
+    if (scale.fitted) {
+        // Grid lines on the multiples of the step inside the fitted range.
+        QVector<QLine> ticks;
+        QVector<QLine> grid;
+        QVector<QPair<int, QString>> labels;
+        for (int j = 0; j < scale.yFittedLines; ++j) {
+            const double v = double(scale.yFirstDiv + j) * scale.yStep;
+            const int y = valueRow(v);
+            if (y < top || y > bottom)
+                continue;
+            ticks.append(QLine(left, y, left - TickLength, y));
+            grid.append(QLine(left, y, left + width, y));
+            labels.append(qMakePair(y, scale.fittedLabel(v, decimals)));
+        }
+        drawPass(ticks, grid);
+        for (const auto &label : qAsConst(labels)) {
+            const int w = metrics.horizontalAdvance(label.second);
+            painter.drawText(QRect(left - LabelGap - w, label.first - fh / 2, w, fh),
+                             Qt::AlignCenter, label.second);
         }
     }
 
     // Value axis, upwards and downwards from the zero line; both passes draw the zero line.
-    painter.drawLine(marginLeft - 1, marginTop - 1, marginLeft - 1, bottom + 1);
     auto valuePass = [&](int divs, int direction) {
         QVector<QLine> ticks;
         QVector<QLine> grid;
@@ -433,13 +494,88 @@ void DMMChart::drawAxes(QPainter &painter)
                              text);
         }
     };
-    valuePass(scale.yDivsAbove, -1);
-    valuePass(scale.yDivsBelow, 1);
+    if (!scale.fitted) {
+        valuePass(scale.yDivsAbove, -1);
+        valuePass(scale.yDivsBelow, 1);
+    }
 
     // The title starts at the middle of the plot area.
     const int w = metrics.horizontalAdvance(xTitle);
     painter.drawText(QRect(left + width / 2, bottom + fh + (marginBottom - fh) / 2, w, fh),
                      Qt::AlignCenter, xTitle);
+
+    drawLimits(painter);
+}
+
+void DMMChart::drawTimeLabels(QPainter &painter, const QVector<int> &xs, int bottom)
+{
+    xLabelRects.clear();
+    if (!hasSamples())
+        return;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int fh = metrics.height();
+    const QList<ChartPoint *> &points = lines[0]->points;
+    const int end = std::min(last, points.size() - 1);
+    QStringList texts;
+    QVector<QRect> rects;
+    for (int i = 0; i < xs.size(); ++i) {
+        const qint64 index = first + qint64(i) * scale.samplesPerXDiv;
+        if (index > end)
+            break;
+        const QString text
+            = points[int(index)]->time.toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+        const int w = metrics.size(0, text).width();
+        texts.append(text);
+        rects.append(QRect(xs[i] - w / 2, bottom + LabelGap, w, 2 * fh));
+    }
+    // Label every stride-th division, the smallest stride at which neighbours keep apart.
+    // The labels are alike in width, so a stride that fits one pair nearly always fits all;
+    // checking every pair makes sure.
+    int stride = 1;
+    for (; stride < rects.size(); ++stride) {
+        bool apart = true;
+        for (int i = 0; i + stride < rects.size() && apart; i += stride)
+            apart = rects[i].right() + TimeLabelSpacing < rects[i + stride].left();
+        if (apart)
+            break;
+    }
+    for (int i = 0; i < rects.size(); i += stride) {
+        painter.drawText(rects[i], Qt::AlignCenter, texts[i]);
+        xLabelRects.append(rects[i]);
+    }
+}
+
+int DMMChart::valueRow(double v) const
+{
+    const int top = plotRect.top();
+    const int bottom = top + plotRect.height() - 1;
+    const ChartCurve curve(plotRect.left(), scale.originY(top, bottom), scale.xScale, scale.yScale,
+                           scale.originValue());
+    return curve.vertexY(v);
+}
+
+void DMMChart::drawLimits(QPainter &painter)
+{
+    limitLineRows.clear();
+    if (!limitsShown || !std::isfinite(scale.yScale) || scale.yScale <= 0)
+        return;
+    const int left = plotRect.left();
+    const int top = plotRect.top();
+    const int bottom = top + plotRect.height() - 1;
+    const int right = left + plotRect.width() - 1;
+    painter.setPen(QPen(LimitColor, 1, Qt::DashLine));
+    for (double v : {limitLow, limitHigh}) {
+        if (!std::isfinite(v))
+            continue;
+        // Only inside the value range: a limit never widens the axis.
+        const double row = scale.originY(top, bottom) - scale.yScale * (v - scale.originValue());
+        if (!(row >= top && row < bottom + 1))
+            continue;
+        const int y = valueRow(v);
+        painter.drawLine(left, y, right, y);
+        limitLineRows.append(y);
+    }
+    painter.setPen(QPen(Qt::black, 1));
 }
 
 void DMMChart::drawCurves(QPainter &painter)
@@ -447,7 +583,8 @@ void DMMChart::drawCurves(QPainter &painter)
     const int left = plotRect.left();
     const int top = plotRect.top();
     const int bottom = top + plotRect.height() - 1;
-    const ChartCurve curve(left, scale.zeroY(top, bottom), scale.xScale, scale.yScale);
+    const ChartCurve curve(left, scale.originY(top, bottom), scale.xScale, scale.yScale,
+                           scale.originValue());
     if (!curve.isDrawable())
         return;
     for (const ChartLine *line : qAsConst(lines)) {

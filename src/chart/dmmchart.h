@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <QVector>
 
 class ChartCurve;
 class QPainter;
@@ -43,6 +44,11 @@ class QTimer;
 //   of an earlier drag.
 // - Samples whose value is not finite are not drawn and do not count for the scale; the
 //   curve joins the finite samples either side of them.
+//
+// Beyond that, the value axis can be fitted to the data (setFitToData) instead of including
+// zero, alarm limits can be drawn as dashed lines across the plot (setLimits; only where
+// they fall inside the value range, which they never widen), and the time labels skip
+// divisions where the labels would otherwise touch: the grid keeps every division.
 class DMMChart : public QFrame
 {
     Q_OBJECT
@@ -72,6 +78,16 @@ public:
     void setMarginLeft(int px);
     void setMarginBottom(int px);
     void setDecimals(int digits);
+    // The value axis spans the visible data with a tenth of their spread as headroom, rather
+    // than always including zero (the default).
+    void setFitToData(bool fit);
+    bool fitsToData() const { return fitToData; }
+    // Dashed lines at a low and a high limit, in the unit the values are shown in.
+    void setLimits(double low, double high);
+    void clearLimits();
+    bool hasLimits() const { return limitsShown; }
+    double lowLimit() const { return limitLow; }
+    double highLimit() const { return limitHigh; }
 
     // Read-only state, for the views and tests.
     int lineCount() const { return lines.size(); }
@@ -85,6 +101,10 @@ public:
     bool isIndicatorVisible() const { return indicatorVisible; }
     int decimalDigits() const { return decimals; }
     QString xAxisTitle() const { return xTitle; }
+    // Where the time labels were drawn at the last rebuild, left to right.
+    QVector<QRect> timeLabelRects() const { return xLabelRects; }
+    // The pixel rows of the limit lines drawn at the last rebuild, low first when both show.
+    QVector<int> limitRows() const { return limitLineRows; }
 
     // Shortest time between two rebuilds caused by added samples.
     static constexpr int RebuildIntervalMs = 50;
@@ -114,6 +134,10 @@ private:
     int visibleCount(const ChartLine *line) const;
     void rebuildScale();
     void drawAxes(QPainter &painter);
+    void drawTimeLabels(QPainter &painter, const QVector<int> &xs, int bottom);
+    void drawLimits(QPainter &painter);
+    // The pixel row of value v in the current scale (the curve's rounding).
+    int valueRow(double v) const;
     void drawCurves(QPainter &painter);
     void drawSelection(QPainter &painter);
     void drawIndicator(QPainter &painter);
@@ -154,6 +178,12 @@ private:
     QString xTitle;
     int decimals = 1;
     bool dragged = false; // the pressed mouse left the start-drag distance
+    bool fitToData = false;
+    bool limitsShown = false;
+    double limitLow = 0.0;
+    double limitHigh = 0.0;
+    QVector<QRect> xLabelRects;
+    QVector<int> limitLineRows;
 };
 
 #endif // DMMCHART_H

@@ -3,7 +3,11 @@
 #include "dmmdata.h"
 #include "imydmm.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QStringBuilder>
+
+#include <cmath>
 
 DataModel::DataModel(Widget *, QObject *parent)
     : QAbstractTableModel(parent)
@@ -14,6 +18,26 @@ void DataModel::setUnit(int unit, const QString &unitText)
 {
     unitCode = unit;
     unitName = unitText;
+}
+
+void DataModel::setLimits(const QVector<Limits> &limits)
+{
+    // The meter sends its record every few readings: only a change repaints the table.
+    if (limits == channelLimits)
+        return;
+    channelLimits = limits;
+    if (!dataList.isEmpty())
+        emit dataChanged(index(0, TemperatureColumn), index(dataList.size() - 1, WetBulbColumn),
+                         {Qt::ForegroundRole});
+}
+
+bool DataModel::isOutsideLimits(const DmmData *reading, int channel) const
+{
+    if (!reading || channel < 0 || channel >= channelLimits.size())
+        return false;
+    const double v = reading->value(channel).value;
+    const Limits &limits = channelLimits.at(channel);
+    return std::isfinite(v) && (v < limits.low || v > limits.high);
 }
 
 int DataModel::rowCount(const QModelIndex &) const
@@ -61,6 +85,12 @@ QVariant DataModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignHCenter | Qt::AlignVCenter);
+    if (role == Qt::ForegroundRole) {
+        const int channel = index.column() - TemperatureColumn;
+        if (channel >= 0 && isOutsideLimits(dataList.at(index.row()), channel))
+            return QBrush(QColor(220, 0, 0));
+        return QVariant();
+    }
     if (role != Qt::DisplayRole)
         return QVariant();
 

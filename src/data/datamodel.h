@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <QVector>
 
 class DmmData;
 class IMyDmm;
@@ -45,6 +46,23 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // Alarm limits of one channel, in the base unit (degrees Celsius, %RH).
+    struct Limits
+    {
+        double low = 0.0;
+        double high = 0.0;
+        bool operator==(const Limits &other) const
+        {
+            return low == other.low && high == other.high;
+        }
+    };
+    // Values below their channel's low or above its high limit are shown in red. One entry
+    // per channel, in channel order; an empty list (the default) marks nothing.
+    void setLimits(const QVector<Limits> &limits);
+    QVector<Limits> limits() const { return channelLimits; }
+    // Whether the value of `channel` lies outside that channel's limits.
+    bool isOutsideLimits(const DmmData *reading, int channel) const;
+
     // Forgets every row; the readings themselves are left alone.
     void clearData();
     void appendData(DmmData *data);
@@ -62,6 +80,7 @@ private:
     int unitCode = 0;
     QString unitName;
     QList<DmmData *> dataList;
+    QVector<Limits> channelLimits;
 };
 
 #endif // DATAMODEL_H

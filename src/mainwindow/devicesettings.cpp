@@ -57,6 +57,7 @@ void Widget::slotUpdateParam(DmmParam *param)
         qCDebug(lcMeter) << "temperature unit" << previous << "->" << m_unitIndex;
         refreshItemViews();
     }
+    showAlarmLimits(*param);
 }
 
 void Widget::slotWriteDmmParam(DmmParam *param)

@@ -169,6 +169,7 @@ void Widget::initWidget()
         chart->setXTitle(tr("Date Time"));
         chart->setDecimals(1);
     }
+    setupChartMenu();
 
     // Pushes Close to the far end of the tool bar.
     auto *spacer = new QWidget(ui->mainToolBar);
@@ -280,6 +281,8 @@ void Widget::slotDmmClosed()
     ui->actionSettings->setEnabled(false);
     stopSamplingTimer();
     downloadLinkLost();
+    // The parameter record was the plug-in's and valid only while the link was up.
+    clearAlarmLimits();
 }
 
 void Widget::slotUSBRefreshed()

@@ -38,8 +38,8 @@ class Widget;
 
 // The application's only top-level window. Its members are implemented in one source file
 // per concern: widget.cpp (the shell), livemeasurement.cpp, itemcommands.cpp,
-// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, windowsettings.cpp and
-// exportcommands.cpp.
+// storeddownload.cpp, itemviews.cpp, devicesettings.cpp, windowsettings.cpp,
+// exportcommands.cpp and chartcommands.cpp.
 class Widget : public QMainWindow
 {
     Q_OBJECT
@@ -196,6 +196,17 @@ private:
     MeterOptions m_options;
     int m_samplingTimerId = 0;
     bool sampleDue = false;
+
+    // The charts' context menu (chartcommands.cpp).
+    void setupChartMenu();
+    // The meter's alarm limits on the charts and in the table, from its parameter record in
+    // the unit shown; cleared when the link closes and the record is no longer valid
+    // (chartcommands.cpp).
+    void showAlarmLimits(const DmmParam &param);
+    void clearAlarmLimits();
+
+    // "Fit value axis to data", shared by the four charts; kept for the session only.
+    QAction *m_fitValueAxis = nullptr;
 
     // The download's dialog; it deletes itself when closed, which clears this pointer.
     QPointer<QProgressDialog> progressDialog;

@@ -22,10 +22,15 @@ constexpr int Top = 40;
 constexpr int Height = 200;
 
 // The curve by definition: one segment per pair of consecutive finite samples, each with
-// both end points; a lone finite sample is its vertex.
+// both end points; a lone finite sample is its vertex. The scale's origin is the zero line,
+// or the top of a fitted range.
 void drawReference(QPainter &painter, const std::vector<double> &values, int first, int count,
-                   int left, int zeroY, double xScale, double yScale)
+                   int left, const ChartScale &scale, int top, int bottom)
 {
+    const double originY = scale.originY(top, bottom);
+    const double originValue = scale.originValue();
+    const double xScale = scale.xScale;
+    const double yScale = scale.yScale;
     bool havePrevious = false;
     QPoint previous;
     int vertices = 0;
@@ -33,7 +38,7 @@ void drawReference(QPainter &painter, const std::vector<double> &values, int fir
         const double v = values[size_t(first + k)];
         if (!std::isfinite(v))
             continue;
-        const QPoint p(int(k * xScale + left), int(zeroY - yScale * v));
+        const QPoint p(int(k * xScale + left), int(originY - yScale * (v - originValue)));
         if (havePrevious)
             painter.drawLine(previous, p);
         previous = p;
@@ -56,13 +61,21 @@ int differingPixels(const QImage &a, const QImage &b)
     return count;
 }
 
-int inkedPixels(const QImage &image)
+// Number of inked pixels, and the first and last row that has one.
+int inkedPixels(const QImage &image, int *firstRow = nullptr, int *lastRow = nullptr)
 {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {
         const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            count += row[x] != qRgb(255, 255, 255);
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] == qRgb(255, 255, 255))
+                continue;
+            if (count == 0 && firstRow)
+                *firstRow = y;
+            if (lastRow)
+                *lastRow = y;
+            ++count;
+        }
     }
     return count;
 }
@@ -87,6 +100,8 @@ std::vector<double> makeData(const QString &shape, int count)
                 x = 80.0;
             if (i % 977 == 3)
                 x = -40.0;
+        } else if (shape == "variation") {
+            x = 22.8 + 0.5 * (0.5 + 0.5 * std::sin(i / 300.0));
         } else if (shape == "flat") {
             x = 25.0;
         } else if (shape == "zero") {
@@ -140,9 +155,17 @@ void TestChartCurve::samePixels_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("visible");
+    QTest::addColumn<bool>("fitted");
 
-    auto all = [](const char *name, const char *shape, int count, int width) {
-        QTest::newRow(name) << QString(shape) << count << width << 0 << count;
+    // Every case on the axis that includes zero and on the one fitted to the data.
+    auto row
+        = [](const char *name, const char *shape, int count, int width, int first, int visible) {
+              QTest::newRow(name) << QString(shape) << count << width << first << visible << false;
+              QTest::newRow(qPrintable(QStringLiteral("%1, fitted").arg(name)))
+                  << QString(shape) << count << width << first << visible << true;
+          };
+    auto all = [&row](const char *name, const char *shape, int count, int width) {
+        row(name, shape, count, width, 0, count);
     };
     all("noise, denser than pixels", "noise", 50000, 600);
     all("noise, sparser than pixels", "noise", 37, 600);
@@ -164,9 +187,10 @@ void TestChartCurve::samePixels_data()
     all("one finite sample", "one finite", 5000, 600);
     all("no finite sample", "none finite", 5000, 600);
     all("narrow plot", "noise", 10000, 3);
-    QTest::newRow("zoomed, dense") << "walk" << 200000 << 600 << 12345 << 30000;
-    QTest::newRow("zoomed, sparse") << "noise" << 50000 << 600 << 20000 << 77;
-    QTest::newRow("zoomed, not finite") << "gaps" << 50000 << 600 << 3999 << 9000;
+    all("small variation far from zero", "variation", 5000, 600);
+    row("zoomed, dense", "walk", 200000, 600, 12345, 30000);
+    row("zoomed, sparse", "noise", 50000, 600, 20000, 77);
+    row("zoomed, not finite", "gaps", 50000, 600, 3999, 9000);
 }
 
 void TestChartCurve::samePixels()
@@ -176,26 +200,31 @@ void TestChartCurve::samePixels()
     QFETCH(int, width);
     QFETCH(int, first);
     QFETCH(int, visible);
+    QFETCH(bool, fitted);
 
     const std::vector<double> values = makeData(shape, count);
     ValuePyramid pyramid;
     for (double v : values)
         pyramid.append(v);
 
-    double low = 0;
-    double high = 0;
-    bool finite = false;
+    double low = Inf;
+    double high = -Inf;
     for (int i = first; i < first + visible; ++i) {
         if (std::isfinite(values[size_t(i)])) {
             low = std::min(low, values[size_t(i)]);
             high = std::max(high, values[size_t(i)]);
-            finite = true;
         }
     }
+    const bool finite = low <= high;
     ChartScale scale;
-    scale.computeScale(width, Height, visible, low, high);
-    const int zeroY = scale.zeroY(Top, Top + Height - 1);
-    const ChartCurve curve(Left, zeroY, scale.xScale, scale.yScale);
+    if (fitted && finite)
+        scale.computeFittedScale(width, Height, visible, low, high);
+    else
+        scale.computeScale(width, Height, visible, finite ? std::min(low, 0.0) : 0.0,
+                           finite ? std::max(high, 0.0) : 0.0);
+    const int bottom = Top + Height - 1;
+    const ChartCurve curve(Left, scale.originY(Top, bottom), scale.xScale, scale.yScale,
+                           scale.originValue());
 
     QImage reduced(Left + width + 20, Top + Height + 40, QImage::Format_ARGB32_Premultiplied);
     reduced.fill(Qt::white);
@@ -208,11 +237,19 @@ void TestChartCurve::samePixels()
     {
         QPainter painter(&reference);
         painter.setPen(QPen(QColor(250, 150, 0), 1));
-        drawReference(painter, values, first, visible, Left, zeroY, scale.xScale, scale.yScale);
+        drawReference(painter, values, first, visible, Left, scale, Top, bottom);
     }
 
     QCOMPARE(differingPixels(reduced, reference), 0);
-    QCOMPARE(inkedPixels(reduced) > 0, finite);
+    int topRow = 0;
+    int bottomRow = 0;
+    QCOMPARE(inkedPixels(reduced, &topRow, &bottomRow) > 0, finite);
+    if (fitted && finite && high > low) {
+        // The data fill the plot but for a twelfth of its height above and below.
+        QVERIFY2(std::abs(topRow - (Top + Height / 12)) <= 2, qPrintable(QString::number(topRow)));
+        QVERIFY2(std::abs(bottomRow - (bottom - Height / 12)) <= 2,
+                 qPrintable(QString::number(bottomRow)));
+    }
     // At most three segments per pixel column: in, across, and (as the next one's in) out.
     QVERIFY(curve.segments(pyramid, first, visible).size() <= 2 * (width + 1));
 }
@@ -233,10 +270,9 @@ protected:
         values.reserve(size_t(line.points.size()));
         for (const ChartPoint *p : line.points)
             values.push_back(p->value);
-        const ChartScale &s = chartScale();
-        const int zeroY = s.zeroY(plotArea().top(), plotArea().bottom());
         QCOMPARE(curve.vertexX(0), plotArea().left());
-        drawReference(painter, values, from, count, plotArea().left(), zeroY, s.xScale, s.yScale);
+        drawReference(painter, values, from, count, plotArea().left(), chartScale(),
+                      plotArea().top(), plotArea().bottom());
     }
 };
 
@@ -259,10 +295,15 @@ void TestChartCurve::chartMatchesDefinition_data()
 {
     QTest::addColumn<QString>("shape");
     QTest::addColumn<int>("count");
-    QTest::newRow("noise") << "noise" << 200000;
-    QTest::newRow("not finite values") << "gaps" << 30000;
-    QTest::newRow("sparse") << "walk" << 150;
-    QTest::newRow("thousands") << "thousands" << 5000;
+    QTest::addColumn<bool>("fitted");
+    QTest::newRow("noise") << "noise" << 200000 << false;
+    QTest::newRow("not finite values") << "gaps" << 30000 << false;
+    QTest::newRow("sparse") << "walk" << 150 << false;
+    QTest::newRow("thousands") << "thousands" << 5000 << false;
+    QTest::newRow("noise, fitted") << "noise" << 200000 << true;
+    QTest::newRow("small variation, fitted") << "variation" << 3000 << true;
+    QTest::newRow("negative, fitted") << "negative" << 3000 << true;
+    QTest::newRow("thousands, fitted") << "thousands" << 5000 << true;
 }
 
 void TestChartCurve::chartMatchesDefinition()
@@ -270,10 +311,12 @@ void TestChartCurve::chartMatchesDefinition()
     // The whole widget, axes included, is the same picture as the one drawn by definition.
     QFETCH(QString, shape);
     QFETCH(int, count);
+    QFETCH(bool, fitted);
     const std::vector<double> values = makeData(shape, count);
     DMMChart chart;
     ReferenceChart reference;
     for (DMMChart *c : {static_cast<DMMChart *>(&chart), static_cast<DMMChart *>(&reference)}) {
+        c->setFitToData(fitted);
         c->setMarginLeft(70);
         c->setXTitle("Date Time");
         c->resize(1000, 500);
@@ -282,6 +325,7 @@ void TestChartCurve::chartMatchesDefinition()
     const QImage a = chart.grab().toImage().convertToFormat(QImage::Format_ARGB32);
     const QImage b = reference.grab().toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(a.size(), QSize(1000, 500));
+    QCOMPARE(chart.chartScale().fitted, fitted);
     QCOMPARE(differingPixels(a, b), 0);
 }
 

@@ -24,6 +24,8 @@ private slots:
     void degeneratePlot();
     void labels_data();
     void labels();
+    void fittedRange_data();
+    void fittedRange();
     void nearest_data();
     void nearest();
     void zoomRange_data();
@@ -185,6 +187,73 @@ void TestChartScale::labels()
     QFETCH(bool, negative);
     QFETCH(QString, text);
     QCOMPARE(ChartScale::valueLabel(value, decimals, negative), text);
+}
+
+void TestChartScale::fittedRange_data()
+{
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("yMin");
+    QTest::addColumn<double>("yMax");
+    QTest::addColumn<QStringList>("labels");
+    // A 200 pixel high plot; grid lines at least 30 pixels apart.
+    QTest::newRow("a small variation")
+        << 22.8 << 23.3 << 22.75 << 23.35
+        << QStringList {"22.8", "22.9", "23.0", "23.1", "23.2", "23.3"};
+    QTest::newRow("finer step, more digits")
+        << 22.81 << 22.87 << 22.804 << 22.876 << QStringList {"22.82", "22.84", "22.86"};
+    QTest::newRow("below zero") << -30.0 << -22.0 << -30.8 << -21.2
+                                << QStringList {"-30.0", "-28.0", "-26.0", "-24.0", "-22.0"};
+    QTest::newRow("across zero") << -2.0 << 3.0 << -2.5 << 3.5
+                                 << QStringList {"-2.0", "-1.0", "0.0", "1.0", "2.0", "3.0"};
+    QTest::newRow("flat") << 25.0 << 25.0 << 22.5 << 27.5
+                          << QStringList {"23.0", "24.0", "25.0", "26.0", "27.0"};
+    QTest::newRow("flat on zero") << 0.0 << 0.0 << -1.0 << 1.0
+                                  << QStringList {"-1.0", "-0.5", "0.0", "0.5", "1.0"};
+    QTest::newRow("near a thousand, not abbreviated")
+        << 1000.2 << 1000.8 << 1000.14 << 1000.86
+        << QStringList {"1000.2", "1000.4", "1000.6", "1000.8"};
+    QTest::newRow("coarse steps abbreviated")
+        << 0.0 << 50000.0 << -5000.0 << 55000.0
+        << QStringList {"0.0k", "10.0k", "20.0k", "30.0k", "40.0k", "50.0k"};
+}
+
+void TestChartScale::fittedRange()
+{
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(double, yMin);
+    QFETCH(double, yMax);
+    QFETCH(QStringList, labels);
+
+    ChartScale s;
+    s.computeFittedScale(600, 200, 100, low, high);
+    s.computeGrid(600, true);
+    QVERIFY(s.fitted);
+    QCOMPARE(s.yMin, yMin);
+    QCOMPARE(s.yMax, yMax);
+    QCOMPARE(s.yScale, 200 / (yMax - yMin));
+    QCOMPARE(s.originValue(), yMax);
+    QCOMPARE(s.originY(40, 239), 40.0);
+    // The step is the smallest of 1, 2, 5 times a power of ten that keeps 30 pixels.
+    QVERIFY(s.yStep * s.yScale >= 30);
+    const double mantissa = s.yStep / std::pow(10.0, std::floor(std::log10(s.yStep) + 1e-9));
+    QVERIFY2(qFuzzyCompare(mantissa, 1.0) || qFuzzyCompare(mantissa, 2.0)
+                 || qFuzzyCompare(mantissa, 5.0),
+             qPrintable(QString::number(s.yStep)));
+    const double smaller = qFuzzyCompare(mantissa, 2.0) ? s.yStep / 2 : s.yStep / 2.5;
+    QVERIFY(smaller * s.yScale < 30);
+    // The zero-line divisions are not used.
+    QCOMPARE(s.yDivsAbove, 0);
+    QCOMPARE(s.yDivsBelow, 0);
+
+    QStringList texts;
+    for (int j = 0; j < s.yFittedLines; ++j) {
+        const double v = double(s.yFirstDiv + j) * s.yStep;
+        QVERIFY(v >= yMin - 1e-9 && v <= yMax + 1e-9);
+        texts << s.fittedLabel(v, 1);
+    }
+    QCOMPARE(texts, labels);
 }
 
 void TestChartScale::nearest_data()

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLine>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -75,6 +76,11 @@ QImage picture(DMMChart &chart)
     return chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+bool isReddish(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+
 bool isBluish(QRgb c)
 {
     return qBlue(c) > qRed(c) + 60;
@@ -109,6 +115,11 @@ private slots:
     void cursorRepaintsAtOnce();
     void keptSeriesShowAsAdded();
     void readoutMadeOnDemand();
+    void fitToData();
+    void limitLines_data();
+    void limitLines();
+    void timeLabelsApart_data();
+    void timeLabelsApart();
 
 private:
     void drag(const QLine &line);
@@ -602,6 +613,140 @@ void TestDMMChart::readoutMadeOnDemand()
         QCOMPARE(c->cursorSample(), 40);
     }
     QCOMPARE(picture(*chart), picture(reference));
+}
+
+void TestDMMChart::fitToData()
+{
+    // Without samples there is nothing to fit: the empty chart stays as it is.
+    const QImage empty = picture(*chart);
+    chart->setFitToData(true);
+    QCOMPARE(picture(*chart), empty);
+    QVERIFY(!chart->chartScale().fitted);
+
+    QList<ChartPoint *> points;
+    for (int i = 0; i < 200; ++i)
+        points << point(i, 22.8 + 0.5 * (i % 50) / 49.0);
+    chart->addPoints(points, 0);
+    const QImage fitted = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    QVERIFY(s.fitted);
+    QCOMPARE(s.yMin, 22.75);
+    QCOMPARE(s.yMax, 23.35);
+
+    // Choosing the default again restores the picture, and the fit comes back the same.
+    chart->setFitToData(false);
+    const QImage standard = picture(*chart);
+    QVERIFY(standard != fitted);
+    chart->setFitToData(true);
+    QCOMPARE(picture(*chart), fitted);
+    chart->setFitToData(false);
+    QCOMPARE(picture(*chart), standard);
+    QCOMPARE(chart->chartScale().yMin, -1.1);
+}
+
+void TestDMMChart::limitLines_data()
+{
+    QTest::addColumn<bool>("fitted");
+    QTest::newRow("axis with zero") << false;
+    QTest::newRow("fitted axis") << true;
+}
+
+void TestDMMChart::limitLines()
+{
+    QFETCH(bool, fitted);
+    chart->setFitToData(fitted);
+    chart->addPoints(samples(100), 0); // 20 .. 30
+    const QImage without = picture(*chart);
+    QVERIFY(chart->limitRows().isEmpty());
+
+    chart->setLimits(22.0, 28.0);
+    QImage image = picture(*chart);
+    const ChartScale &s = chart->chartScale();
+    const double originY = s.originY(Top, Bottom);
+    const QVector<int> rows = chart->limitRows();
+    QCOMPARE(rows,
+             QVector<int>({int(originY - s.yScale * (22.0 - s.originValue())),
+                           int(originY - s.yScale * (28.0 - s.originValue()))}));
+    for (int y : rows) {
+        // Dashed: red over much of the row, but not all of it.
+        int red = 0;
+        for (int x = Left; x < Left + 600; ++x)
+            red += isReddish(image.pixel(x, y));
+        QVERIFY2(red > 200 && red < 550, qPrintable(QString::number(red)));
+    }
+
+    // An unchanged record repaints nothing; a limit outside the range is left out and never
+    // widens the axis.
+    const int measured = chart->measured;
+    chart->setLimits(22.0, 28.0);
+    chart->repaint();
+    QCOMPARE(chart->measured, measured);
+    const double yMax = s.yMax;
+    chart->setLimits(22.0, 900.0);
+    image = picture(*chart);
+    QCOMPARE(chart->limitRows().size(), 1);
+    QCOMPARE(s.yMax, yMax);
+
+    chart->clearLimits();
+    QVERIFY(!chart->hasLimits());
+    QCOMPARE(picture(*chart), without);
+    QVERIFY(chart->limitRows().isEmpty());
+}
+
+void TestDMMChart::timeLabelsApart_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("pointSize");
+    QTest::newRow("one sample") << 1 << 0;
+    QTest::newRow("few samples") << 7 << 0;
+    QTest::newRow("hundreds") << 300 << 0;
+    QTest::newRow("many") << 100000 << 0;
+    QTest::newRow("few samples, large font") << 7 << 18;
+    QTest::newRow("many, large font") << 100000 << 18;
+}
+
+void TestDMMChart::timeLabelsApart()
+{
+    QFETCH(int, count);
+    QFETCH(int, pointSize);
+    const QFont applicationFont = QApplication::font();
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(applicationFont); });
+    if (pointSize > 0) {
+        QFont large = applicationFont;
+        large.setPointSize(pointSize);
+        QApplication::setFont(large);
+    }
+    chart->setMarginLeft(70);
+    chart->setMarginBottom(68);
+    QList<ChartPoint *> points;
+    for (int i = 0; i < count; ++i)
+        points << point(i * 37, 20 + i % 11);
+    chart->addPoints(points, 0);
+
+    for (int width = 300; width <= 2000; width += 3) {
+        chart->resize(width, 300);
+        chart->repaint();
+        const ChartScale &s = chart->chartScale();
+        const QVector<QRect> rects = chart->timeLabelRects();
+        QVERIFY(!rects.isEmpty());
+        // The first division is labelled, at the left edge of the plot.
+        QCOMPARE(rects.first().left(), 70 - rects.first().width() / 2);
+        for (int i = 1; i < rects.size(); ++i) {
+            const QRect &a = rects[i - 1];
+            const QRect &b = rects[i];
+            QVERIFY2(a.right() < b.left(),
+                     qPrintable(QStringLiteral("width %1: labels at %2 and %3 overlap")
+                                    .arg(width)
+                                    .arg(a.left())
+                                    .arg(b.left())));
+            // No more divisions skipped than needed: one fewer would bring them together.
+            QVERIFY2(b.left() - a.right() <= s.xDivPixels + 8,
+                     qPrintable(QStringLiteral("width %1: gap %2 for divisions of %3")
+                                    .arg(width)
+                                    .arg(b.left() - a.right())
+                                    .arg(s.xDivPixels)));
+        }
+    }
 }
 
 QTEST_MAIN(TestDMMChart)

@@ -2,6 +2,8 @@
 #include "dmmdata.h"
 #include "imydmm.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -53,6 +55,8 @@ private slots:
     void headers_data();
     void headers();
     void alignmentAndBounds();
+    void limits_data();
+    void limits();
     void insertion();
     void neverDeletesReadings();
 };
@@ -193,6 +197,53 @@ void TstDataModel::alignmentAndBounds()
     QVERIFY(!model.data(model.index(2, 0), Qt::TextAlignmentRole).isValid());
     QVERIFY(!model.data(model.index(0, 6), Qt::DisplayRole).isValid());
     QVERIFY(!model.data(QModelIndex(), Qt::TextAlignmentRole).isValid());
+}
+
+void TstDataModel::limits_data()
+{
+    // reading(base): temperature base, humidity base + 30, dew point base - 10, wet bulb
+    // base - 5; limits 0 .. 40 for every channel.
+    QTest::addColumn<double>("base");
+    QTest::addColumn<QList<int>>("redColumns");
+    QTest::newRow("all inside, on the limits") << 10.0 << QList<int> {};
+    QTest::newRow("humidity above") << 20.0 << QList<int> {3};
+    QTest::newRow("some above") << 45.0 << QList<int> {2, 3};
+    QTest::newRow("all above") << 60.0 << QList<int> {2, 3, 4, 5};
+    QTest::newRow("below") << 3.0 << QList<int> {4, 5};
+    QTest::newRow("not a number") << qQNaN() << QList<int> {};
+}
+
+void TstDataModel::limits()
+{
+    QFETCH(double, base);
+    QFETCH(QList<int>, redColumns);
+    QObject owner;
+    DataModel model(nullptr, nullptr);
+    model.appendData(reading(base, &owner));
+    auto red = [&model] {
+        QList<int> columns;
+        for (int column = 0; column < 6; ++column) {
+            const QVariant v = model.data(model.index(0, column), Qt::ForegroundRole);
+            if (v.isValid())
+                columns << (v.value<QBrush>().color() == QColor(220, 0, 0) ? column : -column);
+        }
+        return columns;
+    };
+    QVERIFY(red().isEmpty());
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const QVector<DataModel::Limits> limits(4, DataModel::Limits {0.0, 40.0});
+    model.setLimits(limits);
+    QCOMPARE(red(), redColumns);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(0, 2));
+    QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(0, 5));
+    // The same limits again change nothing; none mark nothing.
+    model.setLimits(limits);
+    QCOMPARE(changed.count(), 1);
+    model.setLimits({});
+    QVERIFY(red().isEmpty());
+    QCOMPARE(changed.count(), 2);
 }
 
 void TstDataModel::insertion()

@@ -3,6 +3,7 @@
 
 #include "chartpoint.h"
 #include "datamodel.h"
+#include "dmmchart.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,6 +56,8 @@ private slots:
     void unitFollowsTheRecords_data();
     void unitFollowsTheRecords();
     void undefinedUnitCode();
+    void alarmLimits_data();
+    void alarmLimits();
     void clockCommands_data();
     void clockCommands();
     void linkClosesTheDialog_data();
@@ -270,6 +273,88 @@ void TestDeviceSettings::undefinedUnitCode()
     QVERIFY(modals.verify());
     QCOMPARE(rebuilt.count(), 0);
     QCOMPARE(shownTemperature(window.get()).tableCell, QStringLiteral("20.0 ℃"));
+}
+
+void TestDeviceSettings::alarmLimits_data()
+{
+    QTest::addColumn<int>("unit");
+    QTest::newRow("Celsius") << 0;
+    QTest::newRow("Fahrenheit") << 1;
+}
+
+// The record's limits show on the charts, in the unit shown, and mark the table's values
+// outside them, only while a record is known; the fit command switches all four charts.
+void TestDeviceSettings::alarmLimits()
+{
+    QFETCH(int, unit);
+    auto window = makeTestWindow([](ScriptableMeter *m) { m->setAnswerReadParam(false); });
+    QVERIFY(connectMeter(window.get()));
+    setSampling(window.get(), 0);
+    action(window.get(), "actionStart")->trigger();
+    // The default record: temperature -20.0 .. 70.0, humidity 0.0 .. 99.9, dew point
+    // -78.2 .. 70.0, wet bulb -21.6 .. 70.0.
+    meter->emitDisplay(20.0, 50.0, 9.3, 14.0);
+    meter->emitDisplay(75.0, 50.0, 70.5, 14.0);
+    meter->emitDisplay(-25.0, 50.0, -9.0, -22.0);
+    QTRY_COMPARE(tableRows(window.get()), 3);
+
+    auto marked = [&] {
+        // "row:column" of every red cell.
+        QStringList cells;
+        const QAbstractItemModel *model = window->dataModel();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            for (int column = 0; column < model->columnCount(); ++column) {
+                if (model->index(row, column).data(Qt::ForegroundRole).isValid())
+                    cells << QStringLiteral("%1:%2").arg(row).arg(column);
+            }
+        }
+        return cells;
+    };
+    auto limitsShown = [&] {
+        int shown = 0;
+        for (int channel = 0; channel < Channel::Count; ++channel)
+            shown += chart(window.get(), channel)->hasLimits();
+        return shown;
+    };
+    QCOMPARE(limitsShown(), 0);
+    QVERIFY(marked().isEmpty());
+
+    meter->param()->unit = quint8(unit);
+    meter->emitUpdateParam();
+    QCOMPARE(limitsShown(), Channel::Count);
+    auto shown = [unit](double celsius) { return unit == 1 ? celsius * 1.8 + 32 : celsius; };
+    const DMMChart *temperature = chart(window.get(), Channel::Temperature);
+    QCOMPARE(temperature->lowLimit(), shown(-20.0));
+    QCOMPARE(temperature->highLimit(), shown(70.0));
+    const DMMChart *humidity = chart(window.get(), Channel::Humidity);
+    QCOMPARE(humidity->lowLimit(), 0.0);
+    QCOMPARE(humidity->highLimit(), 99.9);
+    QCOMPARE(chart(window.get(), Channel::DewPoint)->lowLimit(), shown(-78.2));
+    QCOMPARE(chart(window.get(), Channel::WetBulb)->lowLimit(), shown(-21.6));
+    // Temperature above and below, dew point above, wet bulb below; never the number, time
+    // or humidity.
+    QCOMPARE(marked(), (QStringList {"1:2", "1:4", "2:2", "2:5"}));
+
+    // The fit command is in every chart's menu and switches all four, both ways.
+    QAction *fit = nullptr;
+    for (QAction *a : temperature->actions()) {
+        if (a->text() == QStringLiteral("Fit value axis to data"))
+            fit = a;
+    }
+    QVERIFY(fit);
+    QCOMPARE(temperature->contextMenuPolicy(), Qt::ActionsContextMenu);
+    for (bool on : {true, false}) {
+        fit->trigger();
+        for (int channel = 0; channel < Channel::Count; ++channel) {
+            QVERIFY(chart(window.get(), channel)->actions().contains(fit));
+            QCOMPARE(chart(window.get(), channel)->fitsToData(), on);
+        }
+    }
+
+    // Once the link is gone the record means nothing.
+    meter->dropLink();
+    QTRY_COMPARE(limitsShown(), 0);
+    QVERIFY(marked().isEmpty());
 }
 
 void TestDeviceSettings::clockCommands_data()

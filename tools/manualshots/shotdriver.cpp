@@ -9,8 +9,10 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFont>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,6 +28,9 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTreeView>
+#include <QVector>
+
+#include <algorithm>
 
 namespace {
 
@@ -88,6 +93,7 @@ int ShotDriver::run(const QString &outputDir)
         {QStringLiteral("new item"), [this] { return sceneNewItem(); }},
         {QStringLiteral("charts"), [this] { return sceneCharts(); }},
         {QStringLiteral("settings"), [this] { return sceneSettings(); }},
+        {QStringLiteral("chart extras"), [this] { return sceneChartExtras(); }},
         {QStringLiteral("download"), [this] { return sceneDownload(); }},
         {QStringLiteral("export"), [this] { return sceneExport(); }},
     };
@@ -369,6 +375,141 @@ bool ShotDriver::sceneSettings()
     if (!trigger("actionSettings"))
         return false;
     return QTest::qWaitFor([this] { return modalsDone(); }, 10000);
+}
+
+bool ShotDriver::writeTemperatureLimits(double low, double high, double *oldLow, double *oldHigh)
+{
+    expectModals(
+        {{"DlgSettings", [=](QWidget *dialog) {
+              QTest::qWait(1200); // the record arrives while the dialog is open
+              auto *lowBox = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("sbLowTemp"));
+              auto *highBox = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("sbHighTemp"));
+              auto *write = dialog->findChild<QPushButton *>(QStringLiteral("pushButton"));
+              auto *cancel = dialog->findChild<QPushButton *>(QStringLiteral("pushButton_2"));
+              if (!lowBox || !highBox || !write || !cancel) {
+                  fail(QStringLiteral("no limit fields in the settings dialog"));
+                  return;
+              }
+              if (oldLow)
+                  *oldLow = lowBox->value();
+              if (oldHigh)
+                  *oldHigh = highBox->value();
+              highBox->setValue(high);
+              lowBox->setValue(low);
+              // The confirmation opens on top of this dialog while its handler runs, where
+              // the modal poll cannot reach it: a timer of its own answers it.
+              bool confirmed = false;
+              QTimer answer;
+              answer.setInterval(50);
+              connect(&answer, &QTimer::timeout, this, [&confirmed] {
+                  if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                      confirmed = true;
+                      pressButton(box, QDialogButtonBox::AcceptRole);
+                  }
+              });
+              answer.start();
+              QTest::mouseClick(write, Qt::LeftButton);
+              if (!QTest::qWaitFor([&confirmed] { return confirmed; }, 5000))
+                  fail(QStringLiteral("the limits were not confirmed"));
+              answer.stop();
+              QTest::qWait(200);
+              QTest::mouseClick(cancel, Qt::LeftButton);
+          }}});
+    if (!trigger("actionSettings"))
+        return false;
+    return QTest::qWaitFor([this] { return modalsDone() && !QApplication::activeModalWidget(); },
+                           10000);
+}
+
+bool ShotDriver::sceneChartExtras()
+{
+    auto *tabs = qobject_cast<QTabWidget *>(child("tabWidget"));
+    auto *table = qobject_cast<QTableView *>(child("tv"));
+    QWidget *chart = child("chartTemp");
+    QAction *fit = action("actionFitValueAxis");
+    if (!tabs || !table || !table->model() || !chart || !fit) {
+        fail(QStringLiteral("no charts, table or fit command"));
+        return false;
+    }
+    click(tabs->tabBar(), tabs->tabBar()->tabRect(0).center());
+    QTest::qWait(300);
+
+    // The chart's context menu.
+    bool shown = false;
+    QTimer::singleShot(400, this, [this, &shown] {
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            shown = save(menu, QStringLiteral("chart-menu"));
+            menu->close();
+        }
+    });
+    const QPoint inside = plotArea(chart).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, chart->mapToGlobal(inside));
+    QApplication::sendEvent(chart, &event);
+    QTest::qWait(600);
+    if (!shown)
+        fail(QStringLiteral("no chart menu"));
+
+    // Limits that the recorded temperatures cross: three tenths of them lie above the high
+    // limit and as many below the low one.
+    QVector<double> temperatures;
+    const QAbstractItemModel *model = table->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        temperatures
+            << model->index(row, 2).data().toString().section(QLatin1Char(' '), 0, 0).toDouble();
+    if (temperatures.size() < 10) {
+        fail(QStringLiteral("too few readings for the limits"));
+        return false;
+    }
+    std::sort(temperatures.begin(), temperatures.end());
+    const double low = temperatures.at(temperatures.size() * 3 / 10);
+    const double high = temperatures.at(temperatures.size() * 7 / 10);
+    double oldLow = 0;
+    double oldHigh = 0;
+    if (!writeTemperatureLimits(low, high, &oldLow, &oldHigh))
+        return false;
+    QTest::qWait(600);
+
+    fit->trigger();
+    QTest::qWait(400);
+    save(chart, QStringLiteral("chart-fit"));
+    // The table around the first reading outside the limits.
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const double t
+            = model->index(row, 2).data().toString().section(QLatin1Char(' '), 0, 0).toDouble();
+        if (t > high || t < low) {
+            table->scrollTo(model->index(row, 2), QAbstractItemView::PositionAtCenter);
+            break;
+        }
+    }
+    QTest::qWait(300);
+    save(table, QStringLiteral("table-limits"));
+    table->scrollToBottom();
+    fit->trigger();
+    QTest::qWait(300);
+
+    // The meter's own humidity limits on the axis that includes zero.
+    click(tabs->tabBar(), tabs->tabBar()->tabRect(1).center());
+    QTest::qWait(400);
+    save(child("chartHumi"), QStringLiteral("chart-limits"));
+    click(tabs->tabBar(), tabs->tabBar()->tabRect(0).center());
+    QTest::qWait(300);
+
+    // A narrow window with a large desktop font: the time labels skip divisions rather than
+    // overlap.
+    const QSize size = m_window->size();
+    const QFont font = QApplication::font();
+    QFont large = font;
+    large.setPointSizeF(font.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    m_window->resize(760, size.height());
+    QTest::qWait(500);
+    save(chart, QStringLiteral("chart-narrow"));
+    QApplication::setFont(font);
+    m_window->resize(size);
+    QTest::qWait(300);
+
+    // The meter's own limits back, for the scenes that follow.
+    return writeTemperatureLimits(oldLow, oldHigh, nullptr, nullptr);
 }
 
 bool ShotDriver::sceneDownload()

@@ -44,6 +44,10 @@ private:
     bool sceneNewItem();
     bool sceneCharts();
     bool sceneSettings();
+    bool sceneChartExtras();
+    // Writes new temperature limits through the settings dialog, as a user would; the
+    // limits shown before are returned through oldLow and oldHigh.
+    bool writeTemperatureLimits(double low, double high, double *oldLow, double *oldHigh);
     bool sceneDownload();
     bool sceneExport();
 
