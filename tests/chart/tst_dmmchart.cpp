@@ -723,7 +723,7 @@ void TestDMMChart::timeLabelsApart()
         points << point(i * 37, 20 + i % 11);
     chart->addPoints(points, 0);
 
-    for (int width = 300; width <= 2000; width += 3) {
+    for (int width = 300; width <= 2000; width += 7) {
         chart->resize(width, 300);
         chart->repaint();
         const ChartScale &s = chart->chartScale();
