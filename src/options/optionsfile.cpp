@@ -62,15 +62,19 @@ void applyElement(OptionsFound &found, const QString &name, const QString &text)
         found.splitterState = parseBlob(text);
     else if (name == QLatin1String("Splitter2State"))
         found.splitter2State = parseBlob(text);
-    else if (name == QLatin1String("Language"))
-        found.language = text;
-    else if (name == QLatin1String("SamplePoints"))
-        found.samplePoints = parseInt(text);
-    else if (name == QLatin1String("Infinite"))
+    else if (name == QLatin1String("Language")) {
+        if (OptionsFile::isLanguageCode(text))
+            found.language = text;
+    } else if (name == QLatin1String("SamplePoints")) {
+        // A negative count or period means nothing: the value is treated as missing.
+        if (parseInt(text) >= 0)
+            found.samplePoints = parseInt(text);
+    } else if (name == QLatin1String("Infinite"))
         found.infinite = parseInt(text) != 0;
-    else if (name == QLatin1String("SampleRate"))
-        found.sampleRate = parseInt(text);
-    else if (name == QLatin1String("SkipRepeat"))
+    else if (name == QLatin1String("SampleRate")) {
+        if (parseInt(text) >= 0)
+            found.sampleRate = parseInt(text);
+    } else if (name == QLatin1String("SkipRepeat"))
         found.skipRepeat = parseInt(text) != 0;
 }
 
@@ -94,6 +98,20 @@ void OptionsFound::applyTo(MeterOptions &options) const
         options.SampleRate = *sampleRate;
     if (skipRepeat)
         options.SkipRepeat = *skipRepeat;
+}
+
+bool OptionsFile::isLanguageCode(const QString &text)
+{
+    // The code names a translation file beside the executable: letters, digits, '-' and '_'
+    // only, so that it can never lead out of that folder.
+    if (text.isEmpty() || text.size() > 32)
+        return false;
+    for (const QChar c : text) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-')
+            && c != QLatin1Char('_'))
+            return false;
+    }
+    return true;
 }
 
 QString OptionsFile::defaultPath()
@@ -216,7 +234,8 @@ QString OptionsFile::readLanguage(const QString &path)
         // the same element replaces the language; any other text forgets the name.
         if (element != QLatin1String("Language"))
             return false;
-        language = text;
+        if (isLanguageCode(text))
+            language = text;
         return true;
     });
     return language;

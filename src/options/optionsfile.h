@@ -57,6 +57,10 @@ public:
     // The stored language code for start-up, before the window exists; empty when the file
     // cannot be opened or has no "Language" text.
     static QString readLanguage(const QString &path);
+
+    // Whether a text may be a language code: a plain name (a file name without folders). Any
+    // other "Language" text is treated as missing by both readers.
+    static bool isLanguageCode(const QString &text);
 };
 
 #endif // OPTIONSFILE_H

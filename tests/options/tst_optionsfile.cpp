@@ -175,6 +175,15 @@ void TestOptionsFile::read_data()
     QTest::newRow("unterminated document")
         << QByteArray("<options><Infinite>0</Infinite><SampleRate>7</SampleRate><Sample")
         << "Infinite=0;SampleRate=7";
+    // Values that cannot be meant are treated as missing, so an earlier one stays.
+    QTest::newRow("negative period and count")
+        << QByteArray("<options><SampleRate>250</SampleRate><SampleRate>-1</SampleRate>"
+                      "<SamplePoints>-1</SamplePoints><Infinite>0</Infinite></options>")
+        << "Infinite=0;SampleRate=250";
+    QTest::newRow("language that is not a plain name")
+        << QByteArray("<options><Language>zh-CN</Language><Language>../x</Language>"
+                      "<Language>/tmp/zh-CN</Language><Language>a b</Language></options>")
+        << "Language=zh-CN";
     QTest::newRow("all four blobs")
         << QByteArray("<options><State>00</State><Splitter2State>beef</Splitter2State>"
                       "<SplitterState>CAFE</SplitterState><Geometry>01</Geometry></options>")
@@ -214,6 +223,11 @@ void TestOptionsFile::readLanguage_data()
     QTest::newRow("last wins") << QByteArray("<x><Language>zh-CN</Language><Language>en-US"
                                              "</Language></x>")
                                << "en-US";
+    QTest::newRow("a path is no language")
+        << QByteArray("<options><Language>../x</Language></options>") << "";
+    QTest::newRow("a path after a plain name")
+        << QByteArray("<options><Language>en-US</Language><Language>..\\x</Language></options>")
+        << "en-US";
     QTest::newRow("parse error after it")
         << QByteArray("<options><Language>zh-CN</Language><</options>") << "zh-CN";
 }
@@ -262,6 +276,7 @@ void TestOptionsFile::writeThenReadGivesEveryValueBack()
         blob[i] = char(i);
     record.state = blob;
     record.options.Language = QStringLiteral("<&\"é>");
+    record.options.SamplePoints = 5;
     QVERIFY(OptionsFile::write(path(), record));
 
     const OptionsFound found = OptionsFile::read(path());
@@ -271,7 +286,7 @@ void TestOptionsFile::writeThenReadGivesEveryValueBack()
     QCOMPARE(found.splitter2State.value_or(QByteArray()), record.splitter2State);
     MeterOptions options;
     found.applyTo(options);
-    QCOMPARE(options.SamplePoints, -5);
+    QCOMPARE(options.SamplePoints, 5);
     QCOMPARE(options.Infinite, false);
     QCOMPARE(options.SampleRate, 250);
     QCOMPARE(options.SkipRepeat, true);
