@@ -18,6 +18,12 @@ constexpr qint32 splitterVersion = 1;
 constexpr qint32 largestExtent = 1 << 15;
 constexpr qint32 farthestPlace = 1 << 17;
 
+// Compared as it is: the magnitude of the most negative integer is no integer.
+bool placeFits(qint32 place)
+{
+    return place >= -farthestPlace && place <= farthestPlace;
+}
+
 // Reads a big-endian stream the way QDataStream writes it; every read fails once a value would
 // run past the end, so no count can make it read or reserve more than the blob holds.
 struct Cursor
@@ -71,8 +77,8 @@ struct Cursor
             return false;
         const qint64 width = qint64(right) - left + 1;
         const qint64 height = qint64(bottom) - top + 1;
-        return qAbs(left) <= farthestPlace && qAbs(top) <= farthestPlace && width >= 0
-            && height >= 0 && width <= largestExtent && height <= largestExtent;
+        return placeFits(left) && placeFits(top) && width >= 0 && height >= 0
+            && width <= largestExtent && height <= largestExtent;
     }
 };
 
@@ -123,7 +129,7 @@ bool toolBarsFit(Cursor &in, const QStringList &names)
             if (!in.read(shown) || !in.read(position) || !in.read(size) || !in.read(packed0)
                 || !in.read(packed1))
                 return false;
-            if (qAbs(position) > farthestPlace || size < -1 || size > largestExtent)
+            if (!placeFits(position) || size < -1 || size > largestExtent)
                 return false;
         }
     }

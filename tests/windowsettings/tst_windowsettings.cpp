@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <limits>
 
 namespace {
 
@@ -310,6 +311,14 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout_data()
         stream << qint32(0xff) << qint32(1) << QList<int> {100, 100, 100} << true << qint32(5)
                << true << qint32(Qt::Horizontal) << false;
     }
+    // A frame at the far left end of the integers.
+    QByteArray farLeft;
+    {
+        QDataStream stream(&farLeft, QIODevice::WriteOnly);
+        const QRect frame(QPoint(std::numeric_limits<int>::min(), 0), QSize(100, 100));
+        stream << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << frame << frame << qint32(0)
+               << quint8(0) << quint8(0) << qint32(1024) << frame;
+    }
     // Window states whose tool bar part names more bars than the form has, or announces more
     // lines than there are bytes (the toolkit walks all of them).
     const auto toolBarState = [](qint32 lines, const QStringList &names) {
@@ -332,6 +341,8 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout_data()
     QTest::newRow("splitter header cut short")
         << QStringList {QString(), QString(), QString::fromLatin1(cutShort.toHex()),
                         QString::fromLatin1(cutShort.toHex())};
+    QTest::newRow("window at the far left")
+        << QStringList {QString::fromLatin1(farLeft.toHex()), QString(), QString(), QString()};
     QTest::newRow("2^31 splitter sections")
         << QStringList {QString(), QString(), QString::fromLatin1(hugeCount.toHex()),
                         QString::fromLatin1(hugeCount.toHex())};
