@@ -1,11 +1,13 @@
 #include "childrun.h"
 #include "optionsfile.h"
+#include "scratchfolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -334,44 +336,68 @@ void TestOptionsFile::writeFailureKeepsOldFile()
 
 void TestOptionsFile::interruptedWrite_data()
 {
-    QTest::addColumn<bool>("readOnlyFolder");
-    QTest::newRow("the old file stays") << false;
+    QTest::addColumn<QString>("how");
+    // The file size limit makes the writes fail part-way, as a disk that fills up does.
+    QTest::newRow("the old file stays") << "limit";
     // No temporary file can be made there: a writable options.xml is written over.
-    QTest::newRow("in a read-only folder, written in place") << true;
+    QTest::newRow("in a read-only folder, written in place") << "limit, read-only folder";
+    // A small file system that is really full.
+    QTest::newRow("full disk") << "full disk";
 }
 
 void TestOptionsFile::interruptedWrite()
 {
-    QFETCH(bool, readOnlyFolder);
+    QFETCH(QString, how);
+    const bool readOnlyFolder = how.endsWith(QLatin1String("read-only folder"));
     if (readOnlyFolder && handedToAnotherUser())
         return;
-    // A disk that fills up during the write: the file size limit makes the writes fail.
-    QVERIFY(OptionsFile::write(path(), sampleRecord()));
-    const QByteArray old = readBytes(path());
+    const bool full = how == QLatin1String("full disk");
+    std::optional<ScratchFolder> disk;
+    if (full) {
+        disk.emplace(ScratchFolder::Small, 64 * 1024);
+        if (!disk->isReady())
+            QSKIP(qPrintable(disk->reason()));
+    }
+    const QString folder = full ? disk->path() : m_dir.path();
+    const QString target = QDir(folder).filePath(QStringLiteral("options.xml"));
+    QVERIFY(OptionsFile::write(target, sampleRecord()));
+    const QByteArray old = readBytes(target);
     if (readOnlyFolder)
-        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
     OptionsRecord big = sampleRecord();
     big.geometry = QByteArray(8192, '\x5a');
 
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 512;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = OptionsFile::write(path(), big);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool written = false;
+    if (full) {
+        QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) { }
+        filler.close();
+        written = OptionsFile::write(target, big);
+        QVERIFY(filler.remove());
+    } else {
+        rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 512;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        written = OptionsFile::write(target, big);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
 
     QVERIFY(!written);
     if (!readOnlyFolder)
-        QCOMPARE(readBytes(path()), old);
-    QCOMPARE(entries(), QStringList {QStringLiteral("options.xml")});
+        QCOMPARE(readBytes(target), old);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList {QStringLiteral("options.xml")});
 
     // With room again the same write goes through.
-    QVERIFY(OptionsFile::write(path(), big));
-    QCOMPARE(OptionsFile::read(path()).geometry.value_or(QByteArray()), big.geometry);
+    QVERIFY(OptionsFile::write(target, big));
+    QCOMPARE(OptionsFile::read(target).geometry.value_or(QByteArray()), big.geometry);
 }
 
 QTEST_GUILESS_MAIN(TestOptionsFile)
