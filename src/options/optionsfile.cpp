@@ -17,6 +17,20 @@ Q_LOGGING_CATEGORY(lcOptions, "meter.options", QtInfoMsg)
 namespace {
 
 const QString rootName = QStringLiteral("options");
+// What the window writes is a few kilobytes; a file of megabytes is none of ours, and reading
+// it (its blobs are decoded whole) would hold up the start.
+constexpr qint64 largestFile = 1024 * 1024;
+
+bool openForReading(QFile &file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() <= largestFile)
+        return true;
+    qCWarning(lcOptions) << "options file" << file.fileName() << "of" << file.size()
+                         << "bytes ignored";
+    return false;
+}
 
 int parseInt(const QString &text)
 {
@@ -207,7 +221,7 @@ OptionsFound OptionsFile::read(const QString &path)
 {
     OptionsFound found;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openForReading(file))
         return found;
 
     // Elements are picked up wherever they sit and whatever the root is called; the first
@@ -226,7 +240,7 @@ QString OptionsFile::readLanguage(const QString &path)
 {
     QString language;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openForReading(file))
         return language;
 
     walkTexts(&file, [&language](const QString &element, const QString &text) {

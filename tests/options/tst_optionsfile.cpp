@@ -128,6 +128,14 @@ void TestOptionsFile::missingFileFindsNothing()
     QVERIFY(OptionsFile::read(path()).isEmpty());
     QVERIFY(OptionsFile::readLanguage(path()).isNull());
 
+    // Nor does a file far larger than any the window writes, however it begins.
+    QByteArray huge = "<options><Language>en-US</Language><SampleRate>9</SampleRate><State>";
+    huge += QByteArray(2 * 1024 * 1024, 'a') + "</State></options>";
+    QVERIFY(writeText(path(), huge));
+    QVERIFY(OptionsFile::read(path()).isEmpty());
+    QVERIFY(OptionsFile::readLanguage(path()).isEmpty());
+    QVERIFY(QFile::remove(path()));
+
     MeterOptions options;
     OptionsFile::read(path()).applyTo(options);
     QCOMPARE(options.Language, QStringLiteral("Default"));
