@@ -104,8 +104,8 @@ void TestHostileMeter::valuesThatAreNoNumbers_data()
         << QList<double> {21.0, noNumber, 23.0} << QStringList {"2", "21.0", "23.0", "22.0"} << 2;
     QTest::newRow("NaN first") << QList<double> {noNumber, 19.5}
                                << QStringList {"1", "19.5", "19.5", "19.5"} << 1;
-    QTest::newRow("both infinities")
-        << QList<double> {infinity, 20.0, -infinity} << QStringList {"1", "20.0", "20.0", "20.0"} << 1;
+    QTest::newRow("both infinities") << QList<double> {infinity, 20.0, -infinity}
+                                     << QStringList {"1", "20.0", "20.0", "20.0"} << 1;
     QTest::newRow("nothing but NaN")
         << QList<double> {noNumber, noNumber} << QStringList {"0", "0.0", "0.0", "0.0"} << 0;
     // The sum overflows; the mean does not.
