@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -41,11 +40,6 @@ void DMMChart::addPoint(ChartPoint *point, int line)
         delete point;
         return;
     }
-    // A value that is not a number has no place on the value axis.
-    if (!std::isfinite(point->value)) {
-        delete point;
-        return;
-    }
     lines[line]->append(point);
     if (!selecting && !zoomed) {
         axesDirty = true;
@@ -61,20 +55,7 @@ void DMMChart::addPoints(const QList<ChartPoint *> &points, int line)
         qDeleteAll(points);
         return;
     }
-    const auto notFinite = [](const ChartPoint *p) { return !std::isfinite(p->value); };
-    if (std::any_of(points.cbegin(), points.cend(), notFinite)) {
-        QList<ChartPoint *> finite;
-        finite.reserve(points.size());
-        for (ChartPoint *point : points) {
-            if (notFinite(point))
-                delete point;
-            else
-                finite.append(point);
-        }
-        lines[line]->append(finite);
-    } else {
-        lines[line]->append(points);
-    }
+    lines[line]->append(points);
     if (!selecting && !zoomed) {
         axesDirty = true;
         update();
