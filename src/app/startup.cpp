@@ -26,6 +26,9 @@ TranslationSetup installTranslations(QCoreApplication &app, const QString &langu
                                      QTranslator &appTranslator, QTranslator &toolkitTranslator)
 {
     TranslationSetup setup;
+    // Only a plain name is looked up in the working directory, never a path out of it.
+    if (!OptionsFile::isLanguageCode(language))
+        return setup;
     setup.fileName = QStringLiteral("%1.qm").arg(language);
     setup.fileFound = QFile::exists(setup.fileName);
     if (!setup.fileFound) {

@@ -2,6 +2,8 @@
 
 #include "dmmdata.h"
 
+#include <cmath>
+
 ItemData::ItemData(const QString &name, DataType type, QObject *parent)
     : QObject(parent)
     , name(name)
@@ -58,6 +60,9 @@ void ItemData::foldStatistics(const DmmData *reading)
     for (int channel = 0; channel < Channel::Count; ++channel) {
         ItemStatistic *s = statistics.at(channel);
         const double v = reading->value(channel).value;
+        // A value that is not a number (or infinite) would stick to the figures for good.
+        if (!std::isfinite(v))
+            continue;
         // Keyed on the statistic rather than on the list size, so that the first fold is
         // recognised even if the caller folds before (or without) appending the reading.
         if (s->count == 0) {
@@ -70,7 +75,9 @@ void ItemData::foldStatistics(const DmmData *reading)
         if (v > s->maximum)
             s->maximum = v;
         s->total += v;
-        s->average = s->total / double(s->count);
+        // Once huge values overflow the total, the mean is carried on by itself.
+        const double n = double(s->count);
+        s->average = std::isfinite(s->total) ? s->total / n : s->average + v / n - s->average / n;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "datamodel.h"
 #include "dmmchart.h"
 #include "dmmdata.h"
+#include "figuretext.h"
 #include "imydmm.h"
 #include "itemseries.h"
 #include "meterlog.h"
@@ -164,7 +165,7 @@ void Widget::updateStatisticTable()
         for (int i = 0; i < 3; ++i) {
             // Without readings there is nothing to convert: 0.0 in either unit, not 32.0.
             const double value = s->count == 0 ? 0.0 : displayedStatistic(shown[i], k, m_unitIndex);
-            grid->item(row, 2 + i)->setText(QStringLiteral("%1").arg(value, 0, 'f', 1));
+            grid->item(row, 2 + i)->setText(FigureText::tenths(value));
         }
     }
 }

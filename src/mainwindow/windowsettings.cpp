@@ -2,26 +2,36 @@
 #include "widget.h"
 
 #include "dlgoption.h"
+#include "layoutblobs.h"
 #include "meterlog.h"
 #include "optionsfile.h"
 
 #include <QMessageBox>
 #include <QSplitter>
+#include <QToolBar>
 
 // The options and the window layout kept in options.xml, and the options command.
 
 namespace {
 
-// A blob that passes the splitter's header check but is cut short or made up turns the
-// splitter on its side; the form's own orientation is the sign that it was not one of ours.
+// A blob is looked at before the toolkit gets it: one that is not what this form would have
+// written is skipped, so the form's own layout stays, and the file is rewritten at close.
 void restoreSplitter(QSplitter *splitter, const QByteArray &blob)
 {
-    const Qt::Orientation orientation = splitter->orientation();
-    const QByteArray previous = splitter->saveState();
-    if (splitter->restoreState(blob) && splitter->orientation() != orientation) {
+    if (LayoutBlobs::splitterStateFits(blob, splitter->count(), splitter->orientation()))
+        splitter->restoreState(blob);
+    else
         qCDebug(lcMeter) << "layout of" << splitter->objectName() << "rejected";
-        splitter->restoreState(previous);
-    }
+}
+
+// The tool bars of the window itself (not those inside its central widget).
+QStringList toolBarNames(const QMainWindow *window)
+{
+    QStringList names;
+    for (const QToolBar *bar :
+         window->findChildren<QToolBar *>(QString(), Qt::FindDirectChildrenOnly))
+        names << bar->objectName();
+    return names;
 }
 
 } // namespace
@@ -47,10 +57,10 @@ void Widget::restoreSettings()
     m_settingsRestored = true;
 
     const OptionsFound found = OptionsFile::read(OptionsFile::defaultPath());
-    // Whatever the toolkit refuses leaves the current layout in place.
-    if (found.geometry)
+    // Whatever is refused, here or by the toolkit, leaves the current layout in place.
+    if (found.geometry && LayoutBlobs::geometryFits(*found.geometry))
         restoreGeometry(*found.geometry);
-    if (found.state)
+    if (found.state && LayoutBlobs::windowStateFits(*found.state, 0, toolBarNames(this)))
         restoreState(*found.state, 0);
     if (found.splitterState)
         restoreSplitter(ui->splitter, *found.splitterState);

@@ -17,6 +17,20 @@ Q_LOGGING_CATEGORY(lcOptions, "meter.options", QtInfoMsg)
 namespace {
 
 const QString rootName = QStringLiteral("options");
+// What the window writes is a few kilobytes; a file of megabytes is none of ours, and reading
+// it (its blobs are decoded whole) would hold up the start.
+constexpr qint64 largestFile = 1024 * 1024;
+
+bool openForReading(QFile &file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() <= largestFile)
+        return true;
+    qCWarning(lcOptions) << "options file" << file.fileName() << "of" << file.size()
+                         << "bytes ignored";
+    return false;
+}
 
 int parseInt(const QString &text)
 {
@@ -62,15 +76,19 @@ void applyElement(OptionsFound &found, const QString &name, const QString &text)
         found.splitterState = parseBlob(text);
     else if (name == QLatin1String("Splitter2State"))
         found.splitter2State = parseBlob(text);
-    else if (name == QLatin1String("Language"))
-        found.language = text;
-    else if (name == QLatin1String("SamplePoints"))
-        found.samplePoints = parseInt(text);
-    else if (name == QLatin1String("Infinite"))
+    else if (name == QLatin1String("Language")) {
+        if (OptionsFile::isLanguageCode(text))
+            found.language = text;
+    } else if (name == QLatin1String("SamplePoints")) {
+        // A negative count or period means nothing: the value is treated as missing.
+        if (parseInt(text) >= 0)
+            found.samplePoints = parseInt(text);
+    } else if (name == QLatin1String("Infinite"))
         found.infinite = parseInt(text) != 0;
-    else if (name == QLatin1String("SampleRate"))
-        found.sampleRate = parseInt(text);
-    else if (name == QLatin1String("SkipRepeat"))
+    else if (name == QLatin1String("SampleRate")) {
+        if (parseInt(text) >= 0)
+            found.sampleRate = parseInt(text);
+    } else if (name == QLatin1String("SkipRepeat"))
         found.skipRepeat = parseInt(text) != 0;
 }
 
@@ -94,6 +112,20 @@ void OptionsFound::applyTo(MeterOptions &options) const
         options.SampleRate = *sampleRate;
     if (skipRepeat)
         options.SkipRepeat = *skipRepeat;
+}
+
+bool OptionsFile::isLanguageCode(const QString &text)
+{
+    // The code names a translation file beside the executable: letters, digits, '-' and '_'
+    // only, so that it can never lead out of that folder.
+    if (text.isEmpty() || text.size() > 32)
+        return false;
+    for (const QChar c : text) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-')
+            && c != QLatin1Char('_'))
+            return false;
+    }
+    return true;
 }
 
 QString OptionsFile::defaultPath()
@@ -189,7 +221,7 @@ OptionsFound OptionsFile::read(const QString &path)
 {
     OptionsFound found;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openForReading(file))
         return found;
 
     // Elements are picked up wherever they sit and whatever the root is called; the first
@@ -208,7 +240,7 @@ QString OptionsFile::readLanguage(const QString &path)
 {
     QString language;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openForReading(file))
         return language;
 
     walkTexts(&file, [&language](const QString &element, const QString &text) {
@@ -216,7 +248,8 @@ QString OptionsFile::readLanguage(const QString &path)
         // the same element replaces the language; any other text forgets the name.
         if (element != QLatin1String("Language"))
             return false;
-        language = text;
+        if (isLanguageCode(text))
+            language = text;
         return true;
     });
     return language;

@@ -50,13 +50,17 @@ public:
     // writable, it is written over in place; false when any write of that fails.
     static bool write(const QString &path, const OptionsRecord &record);
 
-    // A missing or unreadable file finds nothing; a malformed one finds what came before
-    // the first error.
+    // A missing or unreadable file finds nothing, and so does one of more than a megabyte; a
+    // malformed one finds what came before the first error.
     static OptionsFound read(const QString &path);
 
     // The stored language code for start-up, before the window exists; empty when the file
     // cannot be opened or has no "Language" text.
     static QString readLanguage(const QString &path);
+
+    // Whether a text may be a language code: a plain name (a file name without folders). Any
+    // other "Language" text is treated as missing by both readers.
+    static bool isLanguageCode(const QString &text);
 };
 
 #endif // OPTIONSFILE_H

@@ -167,7 +167,8 @@ bool readDetails(const QString &details, DmmValue (&values)[Channel::Count])
         bool codeOk = false, lengthOk = false;
         values[c].code = numbers.at(c).toInt(&codeOk);
         const int length = numbers.at(Channel::Count + c).toInt(&lengthOk);
-        if (!codeOk || !lengthOk || length < 0 || at + length > details.size())
+        // Compared without adding: a made-up length near the largest integer must not wrap.
+        if (!codeOk || !lengthOk || length < 0 || length > details.size() - at)
             return false;
         values[c].text = details.mid(at, length);
         at += length;

@@ -1,11 +1,13 @@
 #include "childrun.h"
 #include "optionsfile.h"
+#include "scratchfolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -126,6 +128,14 @@ void TestOptionsFile::missingFileFindsNothing()
     QVERIFY(OptionsFile::read(path()).isEmpty());
     QVERIFY(OptionsFile::readLanguage(path()).isNull());
 
+    // Nor does a file far larger than any the window writes, however it begins.
+    QByteArray huge = "<options><Language>en-US</Language><SampleRate>9</SampleRate><State>";
+    huge += QByteArray(2 * 1024 * 1024, 'a') + "</State></options>";
+    QVERIFY(writeText(path(), huge));
+    QVERIFY(OptionsFile::read(path()).isEmpty());
+    QVERIFY(OptionsFile::readLanguage(path()).isEmpty());
+    QVERIFY(QFile::remove(path()));
+
     MeterOptions options;
     OptionsFile::read(path()).applyTo(options);
     QCOMPARE(options.Language, QStringLiteral("Default"));
@@ -175,6 +185,15 @@ void TestOptionsFile::read_data()
     QTest::newRow("unterminated document")
         << QByteArray("<options><Infinite>0</Infinite><SampleRate>7</SampleRate><Sample")
         << "Infinite=0;SampleRate=7";
+    // Values that cannot be meant are treated as missing, so an earlier one stays.
+    QTest::newRow("negative period and count")
+        << QByteArray("<options><SampleRate>250</SampleRate><SampleRate>-1</SampleRate>"
+                      "<SamplePoints>-1</SamplePoints><Infinite>0</Infinite></options>")
+        << "Infinite=0;SampleRate=250";
+    QTest::newRow("language that is not a plain name")
+        << QByteArray("<options><Language>zh-CN</Language><Language>../x</Language>"
+                      "<Language>/tmp/zh-CN</Language><Language>a b</Language></options>")
+        << "Language=zh-CN";
     QTest::newRow("all four blobs")
         << QByteArray("<options><State>00</State><Splitter2State>beef</Splitter2State>"
                       "<SplitterState>CAFE</SplitterState><Geometry>01</Geometry></options>")
@@ -214,6 +233,11 @@ void TestOptionsFile::readLanguage_data()
     QTest::newRow("last wins") << QByteArray("<x><Language>zh-CN</Language><Language>en-US"
                                              "</Language></x>")
                                << "en-US";
+    QTest::newRow("a path is no language")
+        << QByteArray("<options><Language>../x</Language></options>") << "";
+    QTest::newRow("a path after a plain name")
+        << QByteArray("<options><Language>en-US</Language><Language>..\\x</Language></options>")
+        << "en-US";
     QTest::newRow("parse error after it")
         << QByteArray("<options><Language>zh-CN</Language><</options>") << "zh-CN";
 }
@@ -262,6 +286,7 @@ void TestOptionsFile::writeThenReadGivesEveryValueBack()
         blob[i] = char(i);
     record.state = blob;
     record.options.Language = QStringLiteral("<&\"é>");
+    record.options.SamplePoints = 5;
     QVERIFY(OptionsFile::write(path(), record));
 
     const OptionsFound found = OptionsFile::read(path());
@@ -271,7 +296,7 @@ void TestOptionsFile::writeThenReadGivesEveryValueBack()
     QCOMPARE(found.splitter2State.value_or(QByteArray()), record.splitter2State);
     MeterOptions options;
     found.applyTo(options);
-    QCOMPARE(options.SamplePoints, -5);
+    QCOMPARE(options.SamplePoints, 5);
     QCOMPARE(options.Infinite, false);
     QCOMPARE(options.SampleRate, 250);
     QCOMPARE(options.SkipRepeat, true);
@@ -319,44 +344,68 @@ void TestOptionsFile::writeFailureKeepsOldFile()
 
 void TestOptionsFile::interruptedWrite_data()
 {
-    QTest::addColumn<bool>("readOnlyFolder");
-    QTest::newRow("the old file stays") << false;
+    QTest::addColumn<QString>("how");
+    // The file size limit makes the writes fail part-way, as a disk that fills up does.
+    QTest::newRow("the old file stays") << "limit";
     // No temporary file can be made there: a writable options.xml is written over.
-    QTest::newRow("in a read-only folder, written in place") << true;
+    QTest::newRow("in a read-only folder, written in place") << "limit, read-only folder";
+    // A small file system that is really full.
+    QTest::newRow("full disk") << "full disk";
 }
 
 void TestOptionsFile::interruptedWrite()
 {
-    QFETCH(bool, readOnlyFolder);
+    QFETCH(QString, how);
+    const bool readOnlyFolder = how.endsWith(QLatin1String("read-only folder"));
     if (readOnlyFolder && handedToAnotherUser())
         return;
-    // A disk that fills up during the write: the file size limit makes the writes fail.
-    QVERIFY(OptionsFile::write(path(), sampleRecord()));
-    const QByteArray old = readBytes(path());
+    const bool full = how == QLatin1String("full disk");
+    std::optional<ScratchFolder> disk;
+    if (full) {
+        disk.emplace(ScratchFolder::Small, 64 * 1024);
+        if (!disk->isReady())
+            QSKIP(qPrintable(disk->reason()));
+    }
+    const QString folder = full ? disk->path() : m_dir.path();
+    const QString target = QDir(folder).filePath(QStringLiteral("options.xml"));
+    QVERIFY(OptionsFile::write(target, sampleRecord()));
+    const QByteArray old = readBytes(target);
     if (readOnlyFolder)
-        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
     OptionsRecord big = sampleRecord();
     big.geometry = QByteArray(8192, '\x5a');
 
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 512;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = OptionsFile::write(path(), big);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool written = false;
+    if (full) {
+        QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) { }
+        filler.close();
+        written = OptionsFile::write(target, big);
+        QVERIFY(filler.remove());
+    } else {
+        rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 512;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        written = OptionsFile::write(target, big);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
 
     QVERIFY(!written);
     if (!readOnlyFolder)
-        QCOMPARE(readBytes(path()), old);
-    QCOMPARE(entries(), QStringList {QStringLiteral("options.xml")});
+        QCOMPARE(readBytes(target), old);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList {QStringLiteral("options.xml")});
 
     // With room again the same write goes through.
-    QVERIFY(OptionsFile::write(path(), big));
-    QCOMPARE(OptionsFile::read(path()).geometry.value_or(QByteArray()), big.geometry);
+    QVERIFY(OptionsFile::write(target, big));
+    QCOMPARE(OptionsFile::read(target).geometry.value_or(QByteArray()), big.geometry);
 }
 
 QTEST_GUILESS_MAIN(TestOptionsFile)

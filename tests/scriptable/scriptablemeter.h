@@ -1,9 +1,11 @@
 #ifndef SCRIPTABLEMETER_H
 #define SCRIPTABLEMETER_H
 
+#include "dmmdata.h"
 #include "dmmparam.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -38,7 +40,8 @@
 // 20.0 + (i % 10), humidity 50.0 + (i % 5), dew point 10.0, wet bulb 15.0.
 //
 // Conversion works like the simulated meter: with unit 1 the channels 0, 2 and 3 become
-// Fahrenheit (x 1.8 + 32), humidity never changes; texts have one decimal.
+// Fahrenheit (x 1.8 + 32), humidity never changes; texts have one decimal. With texts as sent
+// the conversion hands back each value's own text (what a careless plug-in may do).
 class ScriptableMeter
 {
 public:
@@ -66,6 +69,7 @@ public:
     virtual void setAnswerDownload(bool on) = 0;
     virtual void setStoredRecordCount(int count) = 0;
     virtual int storedRecordCount() const = 0;
+    virtual void setTextsAsSent(bool on) = 0; // off after reset()
     virtual DmmParam *param() = 0; // the plug-in's own record, passed by updateParam
     virtual DmmParam lastWrittenParam() const = 0;
 
@@ -80,6 +84,8 @@ public:
     virtual void emitDisplay(double temperature, double humidity, double dewPoint, double wetBulb,
                              const QDateTime &time = QDateTime())
         = 0;
+    // A reading with exactly these values and texts (channels in order; missing ones are 0).
+    virtual void emitDisplayValues(const QList<DmmValue> &values) = 0;
     // The same reading, emitted from a worker thread (queued to the receiver). Returns when
     // the emission has happened; the slot runs at the next turn of the receiver's loop.
     virtual void emitDisplayFromThread(double temperature, double humidity, double dewPoint,

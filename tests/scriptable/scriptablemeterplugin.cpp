@@ -82,6 +82,7 @@ void ScriptableMeterPlugin::reset()
     m_answerWriteParam = true;
     m_answerStoreCount = true;
     m_answerDownload = true;
+    m_textsAsSent = false;
     m_storedRecords = 0;
     m_param = defaultParam();
     m_lastWritten = defaultParam();
@@ -180,7 +181,8 @@ DmmValue ScriptableMeterPlugin::convertValue(const DmmValue &value, int channel,
     DmmValue converted = value;
     if (unit == 1 && channel != 1)
         converted.value = value.value * 1.8 + 32.0;
-    converted.text = QString::number(converted.value, 'f', 1);
+    if (!m_textsAsSent)
+        converted.text = QString::number(converted.value, 'f', 1);
     return converted;
 }
 
@@ -217,6 +219,17 @@ void ScriptableMeterPlugin::emitDisplay(double temperature, double humidity, dou
 {
     DmmData *data = makeReading(temperature, humidity, dewPoint, wetBulb);
     data->setTime(time.isValid() ? time : QDateTime::currentDateTime());
+    emit display(data);
+}
+
+void ScriptableMeterPlugin::emitDisplayValues(const QList<DmmValue> &values)
+{
+    auto *data = new DmmData;
+    data->setTime(QDateTime::currentDateTime());
+    data->setTemperature(values.value(Channel::Temperature));
+    data->setHumidity(values.value(Channel::Humidity));
+    data->setDewPoint(values.value(Channel::DewPoint));
+    data->setWetBulb(values.value(Channel::WetBulb));
     emit display(data);
 }
 

@@ -68,6 +68,7 @@ public:
     void setAnswerDownload(bool on) override { m_answerDownload = on; }
     void setStoredRecordCount(int count) override { m_storedRecords = count; }
     int storedRecordCount() const override { return m_storedRecords; }
+    void setTextsAsSent(bool on) override { m_textsAsSent = on; }
     DmmParam *param() override { return &m_param; }
     DmmParam lastWrittenParam() const override { return m_lastWritten; }
     void emitOpened() override { emit opened(); }
@@ -75,6 +76,7 @@ public:
     void emitMessage(const QString &text) override { emit message(text); }
     void emitDisplay(double temperature, double humidity, double dewPoint, double wetBulb,
                      const QDateTime &time) override;
+    void emitDisplayValues(const QList<DmmValue> &values) override;
     void emitDisplayFromThread(double temperature, double humidity, double dewPoint,
                                double wetBulb) override;
     void emitDisplayStore(int storeIndex, const QDateTime &storeTime, double temperature,
@@ -114,6 +116,7 @@ private:
     bool m_answerWriteParam = true;
     bool m_answerStoreCount = true;
     bool m_answerDownload = true;
+    bool m_textsAsSent = false;
     int m_storedRecords = 0;
     int m_nextStoredRecord = 0; // 1-based; 0 when no download runs
     QTimer m_downloadTimer;

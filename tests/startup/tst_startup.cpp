@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QScopeGuard>
@@ -76,6 +77,9 @@ void TestStartup::readOptionLanguage_data()
     QTest::newRow("value before a parse error is kept")
         << QByteArray("<options><Language>zh-CN</Language><SampleRate>5</Broken></options>")
         << QStringLiteral("zh-CN");
+    QTest::newRow("a path is not taken")
+        << QByteArray("<options><Language>zh-CN</Language><Language>../x</Language></options>")
+        << QStringLiteral("zh-CN");
     QTest::newRow("value after a parse error is not read")
         << QByteArray("<options><<Language>zh-CN</Language></options>") << QString();
 }
@@ -129,6 +133,10 @@ void TestStartup::installTranslations_data()
                                     << "Cancel" << false;
     QTest::newRow("invalid translation file") << "zh-CN"
                                               << "garbage" << true << "Hello" << zhCancel << true;
+    // A translation one folder down is there, but a code with a path in it is never looked up.
+    QTest::newRow("code with a folder") << "sub/zh-CN"
+                                        << "app_zh.qm" << true << "Hello"
+                                        << "Cancel" << false;
 }
 
 void TestStartup::installTranslations()
@@ -147,6 +155,8 @@ void TestStartup::installTranslations()
     auto restoreDir = qScopeGuard([&] { QDir::setCurrent(previousDir); });
 
     const QString fileName = language + QStringLiteral(".qm");
+    const bool plainName = !language.contains(QLatin1Char('/'));
+    QVERIFY(QDir().mkpath(QFileInfo(fileName).path()));
     if (appQm == QLatin1String("garbage"))
         QVERIFY(writeFile(fileName, "not a translation"));
     else if (!appQm.isEmpty())
@@ -166,9 +176,9 @@ void TestStartup::installTranslations()
     const TranslationSetup setup = ::installTranslations(*QCoreApplication::instance(), language,
                                                          appTranslator, toolkitTranslator);
 
-    QCOMPARE(setup.fileName, fileName);
-    QCOMPARE(setup.fileFound, !appQm.isEmpty());
-    QCOMPARE(setup.appLoaded, !appQm.isEmpty() && appQm != QLatin1String("garbage"));
+    QCOMPARE(setup.fileName, plainName ? fileName : QString());
+    QCOMPARE(setup.fileFound, plainName && !appQm.isEmpty());
+    QCOMPARE(setup.appLoaded, setup.fileFound && appQm != QLatin1String("garbage"));
     QCOMPARE(hello(), expectedHello);
     QCOMPARE(cancel(), expectedCancel);
     QCOMPARE(QLocale() == QLocale(QLocale::Chinese, QLocale::China), chineseLocale);

@@ -102,6 +102,8 @@ private slots:
     void initTestCase();
     void readingsComeBackExactly_data();
     void readingsComeBackExactly();
+    void damagedDetails_data();
+    void damagedDetails();
     void unusableFileSetAside_data();
     void unusableFileSetAside();
 };
@@ -155,6 +157,51 @@ void TestMeasurementStore::readingsComeBackExactly()
         QCOMPARE(item.getStatistic(c)->total, expected.getStatistic(c)->total);
         QCOMPARE(item.getStatistic(c)->minimum, expected.getStatistic(c)->minimum);
     }
+}
+
+void TestMeasurementStore::damagedDetails_data()
+{
+    QTest::addColumn<QString>("details");
+    QTest::newRow("a length near the largest integer") << "3 3 3 3 2147483647 0 0 0|x";
+    QTest::newRow("texts cut short") << "3 3 3 3 4 4 4 40|21.551.511.5";
+    QTest::newRow("a negative length") << "3 3 3 3 -1 4 4 4|21.551.511.517.5";
+    QTest::newRow("no bar") << "3 3 3 3 4 4 4 4";
+}
+
+// A reading's texts that do not add up, in a file changed outside the application, give way
+// to the texts of its values.
+void TestMeasurementStore::damagedDetails()
+{
+    QFETCH(QString, details);
+    QTemporaryDir dir;
+    {
+        MeasurementStore store;
+        QVERIFY(store.open(dir.path()));
+        StoreBatch batch;
+        batch.items << StoredItem {7, ItemData::Measure, QStringLiteral("Hall"), 0};
+        const std::unique_ptr<DmmData> r(reading(21.5, QDateTime::currentDateTime()));
+        batch.appended << StoreBatch::Readings {7, {StoredReading::of(*r)}};
+        store.submit(batch);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), details);
+        db.setDatabaseName(dir.filePath(MeasurementStore::fileName()));
+        QSqlQuery query(db);
+        QVERIFY(db.open() && query.prepare(QStringLiteral("UPDATE reading SET details = ?")));
+        query.addBindValue(details);
+        QVERIFY(query.exec() && query.numRowsAffected() == 1);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(details);
+
+    MeasurementStore store;
+    QVERIFY(store.open(dir.path()));
+    ItemData item(QStringLiteral("Hall"), ItemData::Measure);
+    QCOMPARE(store.loadReadings(7, &item), 1);
+    const DmmData *back = item.getDataList().first();
+    QCOMPARE((QStringList {back->temperature().text, back->humidity().text, back->dewPoint().text,
+                           back->wetBulb().text}),
+             (QStringList {"21.5", "51.5", "11.5", "17.5"}));
 }
 
 void TestMeasurementStore::unusableFileSetAside_data()

@@ -3,6 +3,7 @@
 #include "windowfixture.h"
 
 #include "dlgoption.h"
+#include "optionsfile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <limits>
 
 namespace {
 
@@ -222,7 +224,7 @@ void TestWindowSettings::layoutAndOptionsSurviveARestart()
 {
     MeterOptions options;
     options.Language = QStringLiteral("en-US");
-    options.SamplePoints = -7;
+    options.SamplePoints = 7;
     options.Infinite = false;
     options.SampleRate = 1234;
     options.SkipRepeat = true;
@@ -295,6 +297,39 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout_data()
         QDataStream stream(&cutShort, QIODevice::WriteOnly);
         stream << qint32(0xff) << qint32(0);
     }
+    // 75 bytes announcing 2^31 sections: the toolkit would try to reserve them all.
+    QByteArray hugeCount;
+    {
+        QDataStream stream(&hugeCount, QIODevice::WriteOnly);
+        stream << qint32(0xff) << qint32(1) << quint32(0x80000000u);
+        hugeCount.append(QByteArray(63, '\0'));
+    }
+    // Well formed, but with a section more than the splitters have.
+    QByteArray extraSection;
+    {
+        QDataStream stream(&extraSection, QIODevice::WriteOnly);
+        stream << qint32(0xff) << qint32(1) << QList<int> {100, 100, 100} << true << qint32(5)
+               << true << qint32(Qt::Horizontal) << false;
+    }
+    // A frame at the far left end of the integers.
+    QByteArray farLeft;
+    {
+        QDataStream stream(&farLeft, QIODevice::WriteOnly);
+        const QRect frame(QPoint(std::numeric_limits<int>::min(), 0), QSize(100, 100));
+        stream << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << frame << frame << qint32(0)
+               << quint8(0) << quint8(0) << qint32(1024) << frame;
+    }
+    // Window states whose tool bar part names more bars than the form has, or announces more
+    // lines than there are bytes (the toolkit walks all of them).
+    const auto toolBarState = [](qint32 lines, const QStringList &names) {
+        QByteArray blob;
+        QDataStream stream(&blob, QIODevice::WriteOnly);
+        stream << qint32(0xff) << qint32(0) << quint8(0xfc) << lines;
+        for (const QString &name : names)
+            stream << qint32(0) << qint32(1) << name << quint8(1) << qint32(0) << qint32(-1)
+                   << quint32(0) << quint32(0);
+        return QString::fromLatin1(blob.toHex());
+    };
 
     QTest::addColumn<QStringList>("blobs"); // Geometry, State, SplitterState, Splitter2State
 
@@ -306,6 +341,18 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout_data()
     QTest::newRow("splitter header cut short")
         << QStringList {QString(), QString(), QString::fromLatin1(cutShort.toHex()),
                         QString::fromLatin1(cutShort.toHex())};
+    QTest::newRow("window at the far left")
+        << QStringList {QString::fromLatin1(farLeft.toHex()), QString(), QString(), QString()};
+    QTest::newRow("2^31 splitter sections")
+        << QStringList {QString(), QString(), QString::fromLatin1(hugeCount.toHex()),
+                        QString::fromLatin1(hugeCount.toHex())};
+    QTest::newRow("a splitter section too many")
+        << QStringList {QString(), QString(), QString::fromLatin1(extraSection.toHex()),
+                        QString::fromLatin1(extraSection.toHex())};
+    QTest::newRow("more tool bars than the form has") << QStringList {
+        QString(), toolBarState(3, {"mainToolBar", "ghost", "itemToolBar"}), QString(), QString()};
+    QTest::newRow("2^31 - 1 tool bar lines")
+        << QStringList {QString(), toolBarState(0x7fffffff, {}), QString(), QString()};
 }
 
 // Layout data the toolkit does not take, or that is plainly not the splitter's own, leaves the
@@ -324,10 +371,14 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout()
             children.append(qMakePair(childNames.at(i), blobs.at(i)));
     }
     children.append(qMakePair(QStringLiteral("SamplePoints"), QStringLiteral("77")));
+    children.append(qMakePair(QStringLiteral("SampleRate"), QStringLiteral("-1")));
+    children.append(qMakePair(QStringLiteral("Language"), QStringLiteral("../x")));
     QVERIFY(writeFile(testOptionsFilePath(), optionsDocument(children)));
 
     auto window = makeTestWindow({}, true);
     QCOMPARE(window->options().SamplePoints, 77);
+    QCOMPARE(window->options().SampleRate, MeterOptions().SampleRate);
+    QCOMPARE(window->options().Language, MeterOptions().Language);
     const Layout after = Layout::of(window.get());
     QCOMPARE(after.geometry, plain.geometry);
     QCOMPARE(after.orientation, plain.orientation);
@@ -336,6 +387,15 @@ void TestWindowSettings::rejectedBlobsKeepTheLayout()
     QCOMPARE(after.sizes, plain.sizes);
     QCOMPARE(after.sizes2, plain.sizes2);
     QCOMPARE(after.state, plain.state);
+
+    // At close the file gets the window's own layout back.
+    QVERIFY(window->close());
+    const OptionsFound rewritten = OptionsFile::read(testOptionsFilePath());
+    QCOMPARE(rewritten.state.value_or(QByteArray()), window->saveState(0));
+    QCOMPARE(rewritten.splitterState.value_or(QByteArray()),
+             child<QSplitter>(window.get(), "splitter")->saveState());
+    QCOMPARE(rewritten.splitter2State.value_or(QByteArray()),
+             child<QSplitter>(window.get(), "splitter_2")->saveState());
 }
 
 void TestWindowSettings::unwritableFileAtClose_data()
