@@ -523,6 +523,10 @@
         <translation>Excel 文件(*.xls *.xlsx)</translation>
     </message>
     <message>
+        <source>Excel and CSV Files(*.xls *.xlsx *.csv)</source>
+        <translation>Excel 和 CSV 文件(*.xls *.xlsx *.csv)</translation>
+    </message>
+    <message>
         <source>Exporting the readings...</source>
         <translation>正在导出读数...</translation>
     </message>
