@@ -167,8 +167,15 @@ void Widget::exportPdf()
         const auto snapshot = snapshotOfTable(task, m_activeItem, m_dataModel);
         if (!snapshot)
             return;
+        // The summary page shows the charts as the window does now; pictures are taken here,
+        // on the window's thread.
+        const QString name = m_activeItem ? m_activeItem->getName() : QString();
+        QVector<QImage> pictures;
+        for (const DMMChart *chart : charts())
+            pictures << chart->picture().toImage();
         task.runOnWorker(snapshotShare, 1.0, [&](TaskProgress &progress) {
             PdfReport report(snapshot.get());
+            report.setSummary(name, pictures);
             report.setProgress([&progress](int pagesDone, int pageCount) {
                 if (progress.total() != pageCount)
                     progress.start(pageCount);
