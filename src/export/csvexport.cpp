@@ -35,8 +35,8 @@ QString timeText(const QVariant &display)
 
 QString CsvExport::headerLine(const QString &temperatureUnit)
 {
-    const QString degrees = isFahrenheitSign(temperatureUnit) ? QString(QChar(0x2109))
-                                                              : QString(QChar(0x2103));
+    const QString degrees
+        = isFahrenheitSign(temperatureUnit) ? QString(QChar(0x2109)) : QString(QChar(0x2103));
     return QStringLiteral("No.,Time,Temperature (%1),Humidity (%RH),Dew Point (%1),Wet Bulb (%1)")
         .arg(degrees);
 }
@@ -59,8 +59,8 @@ QString CsvExport::plainNumber(const QString &text)
 QByteArray CsvExport::field(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
-    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n')
-        || bytes.contains('\r') || bytes.contains(';')) {
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')
+        || bytes.contains(';')) {
         bytes.replace('"', "\"\"");
         bytes.prepend('"');
         bytes.append('"');

@@ -171,8 +171,8 @@ WorkbookReader::Sheet CsvReader::read(QIODevice *device, WorkbookReader::RowVisi
                 break;
             }
             if (!fits) {
-                qCWarning(lcMeter) << "CSV refused: a field longer than" << maxFieldBytes
-                                   << "bytes";
+                qCWarning(lcMeter)
+                    << "CSV refused: a field longer than" << maxFieldBytes << "bytes";
                 return failed(WorkbookReader::NotAWorkbook);
             }
         }

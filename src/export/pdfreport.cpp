@@ -231,8 +231,7 @@ void PdfReport::paintFrame(QPainter &painter, const Layout &l, int page)
     placeText(painter, m_glyphs, QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom,
               stamp);
 
-    const QString number
-        = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount + leadingPages());
+    const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount + leadingPages());
     const int numberWidth = int(std::ceil(m_glyphs.width(number)));
     placeText(painter, m_glyphs, QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
               Qt::AlignRight | Qt::AlignBottom, number);
@@ -266,10 +265,9 @@ void PdfReport::paintSummaryPage(QPainter &painter, const Layout &l, const Repor
         const int top = 4 * r + i * r;
         painter.drawText(QRect(left, top, valueLeft - left, r), Qt::AlignLeft | Qt::AlignVCenter,
                          labels.at(i));
-        painter.drawText(QRect(valueLeft, top, right - valueLeft, r),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         painter.fontMetrics().elidedText(values.at(i), Qt::ElideRight,
-                                                          right - valueLeft));
+        painter.drawText(
+            QRect(valueLeft, top, right - valueLeft, r), Qt::AlignLeft | Qt::AlignVCenter,
+            painter.fontMetrics().elidedText(values.at(i), Qt::ElideRight, right - valueLeft));
     }
 
     // The values, ruled like the reading table: a title column and three of numbers.
@@ -285,8 +283,7 @@ void PdfReport::paintSummaryPage(QPainter &painter, const Layout &l, const Repor
     rules << QLine(right, tableTop, right, tableTop + rows * r);
     painter.drawLines(rules);
     for (int k = 0; k < rows; ++k) {
-        const QStringList cells
-            = k == 0 ? ReportSummary::valueHeaders() : summary.valueRow(k - 1);
+        const QStringList cells = k == 0 ? ReportSummary::valueHeaders() : summary.valueRow(k - 1);
         for (int j = 0; j < cells.size(); ++j) {
             const int cellRight = j + 1 < lefts.size() ? lefts.at(j + 1) : right;
             painter.drawText(QRect(lefts.at(j), tableTop + k * r, cellRight - lefts.at(j), r),
@@ -306,11 +303,15 @@ void PdfReport::paintSummaryPage(QPainter &painter, const Layout &l, const Repor
         const QImage &chart = m_charts.at(i);
         if (chart.isNull())
             continue;
-        const QRect cell(left + (i % 2) * (cellWidth + gap), chartsTop + (i / 2) * (cellHeight + gap),
-                         cellWidth, cellHeight);
-        const QSize size = chart.size().scaled(cell.size(), Qt::KeepAspectRatio);
-        const QRect target(cell.x() + (cell.width() - size.width()) / 2, cell.y(), size.width(),
-                           size.height());
+        const QRect cell(left + (i % 2) * (cellWidth + gap),
+                         chartsTop + (i / 2) * (cellHeight + gap), cellWidth, cellHeight);
+        // The pictures carry no title of their own: the quantity and unit above each.
+        painter.drawText(QRect(cell.x(), cell.y(), cell.width(), r), Qt::AlignCenter,
+                         summary.valueRow(i).constFirst());
+        const QRect picture = cell.adjusted(0, r, 0, 0);
+        const QSize size = chart.size().scaled(picture.size(), Qt::KeepAspectRatio);
+        const QRect target(picture.x() + (picture.width() - size.width()) / 2, picture.y(),
+                           size.width(), size.height());
         painter.drawImage(target, chart);
         painter.drawRect(target);
     }

@@ -87,9 +87,8 @@ QStringList ReportSummary::factValues() const
 {
     const bool timed = first.isValid() && last.isValid();
     // The digits as shown, whatever zone the times carry.
-    const auto wallClock = [](const QDateTime &t) {
-        return QDateTime(t.date(), t.time(), Qt::UTC);
-    };
+    const auto wallClock
+        = [](const QDateTime &t) { return QDateTime(t.date(), t.time(), Qt::UTC); };
     return {name.isEmpty() ? none : name, timed ? first.toString(timeFormat) : none,
             timed ? last.toString(timeFormat) : none,
             timed ? durationText(wallClock(first).secsTo(wallClock(last))) : none,

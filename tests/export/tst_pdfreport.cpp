@@ -425,10 +425,12 @@ void TstPdfReport::summaryPage_data()
                                              "Wet Bulb (℃) 15.6 15.6 15.60"};
     // Over a day (the last reading a day later); the unit follows the table.
     QTest::newRow("fahrenheit, a day and more")
-        << 3 << true
-        << QStringList {"Last reading 2024-03-06 15:08:10", "Duration 1 d 01:01:01",
-                        "Readings 3", "Temperature (℉) 20.0 20.2 20.10",
-                        "Humidity (%RH) 40 42 41.0", "Dew Point (℉) 12.3 12.3 12.30"};
+        << 3 << true << QStringList {"Last reading 2024-03-06 15:08:10",
+                                     "Duration 1 d 01:01:01",
+                                     "Readings 3",
+                                     "Temperature (℉) 20.0 20.2 20.10",
+                                     "Humidity (%RH) 40 42 41.0",
+                                     "Dew Point (℉) 12.3 12.3 12.30"};
 }
 
 void TstPdfReport::summaryPage()
@@ -476,7 +478,8 @@ void TstPdfReport::summaryPage()
             text << line;
     }
     for (const QString &line : lines)
-        QVERIFY2(text.contains(line), qPrintable(line + QStringLiteral(" not in:\n") + text.join('\n')));
+        QVERIFY2(text.contains(line),
+                 qPrintable(line + QStringLiteral(" not in:\n") + text.join('\n')));
     // The name heads the page, level with the stamp.
     QVERIFY(!text.isEmpty() && text.first().startsWith(QStringLiteral("Kitchen shelf 20")));
     QVERIFY(text.contains(QStringLiteral("1/%1").arg(pages)));
@@ -490,8 +493,9 @@ void TstPdfReport::summaryPage()
     QVERIFY(last.contains(QStringLiteral("%1/%1").arg(pages)));
 
     // The charts: each colour covers a good part of its quarter of the lower page, in order.
-    runTool("pdftoppm",
-            {"-png", "-r", "30", "-f", "1", "-l", "1", "-singlefile", fileName, dir.filePath("page")});
+    runTool(
+        "pdftoppm",
+        {"-png", "-r", "30", "-f", "1", "-l", "1", "-singlefile", fileName, dir.filePath("page")});
     const QImage page(dir.filePath("page.png"));
     QVERIFY(!page.isNull());
     QVector<QPoint> centres(colours.size());

@@ -149,9 +149,10 @@ void TestWorkbookCommand::roundTrip()
     QCOMPARE(told.text, exportedText);
     QCOMPARE(told.icon, QMessageBox::Information);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(fileStart(fileName), suffix == QLatin1String("xls")    ? compoundFileMagic
-                                  : suffix == QLatin1String("xlsx") ? zipMagic
-                                                                    : csvMagic);
+    QCOMPARE(fileStart(fileName),
+             suffix == QLatin1String("xls")        ? compoundFileMagic
+                 : suffix == QLatin1String("xlsx") ? zipMagic
+                                                   : csvMagic);
 
     bool treeEnabled = false;
     QCOMPARE(importWorkbook(window.get(), fileName, 1, &treeEnabled), QStringList {importedText});

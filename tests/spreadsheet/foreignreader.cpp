@@ -106,8 +106,8 @@ QString ForeignReader::libreOfficeWorkbook(const QString &csvFile, const QString
         libreOffice(),
         {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
          QStringLiteral("--headless"), QStringLiteral("--infilter=CSV:44,34,76,1"),
-         QStringLiteral("--convert-to"), QStringLiteral("xlsx"), QStringLiteral("--outdir"),
-         folder, csvFile});
+         QStringLiteral("--convert-to"), QStringLiteral("xlsx"), QStringLiteral("--outdir"), folder,
+         csvFile});
     const QString workbook
         = QDir(folder).filePath(QFileInfo(csvFile).completeBaseName() + QStringLiteral(".xlsx"));
     if (!process.waitForFinished(180000) || process.exitCode() != 0

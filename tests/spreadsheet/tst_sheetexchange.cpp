@@ -481,10 +481,10 @@ void TestSheetExchange::csvSeenByOtherReaders_data()
     QTest::addColumn<bool>("stored");
     QTest::addColumn<bool>("fahrenheit");
     QTest::addColumn<QString>("header");
-    const QString celsius = QStringLiteral(
-        "No.,Time,Temperature (℃),Humidity (%RH),Dew Point (℃),Wet Bulb (℃)");
-    const QString fahrenheit = QStringLiteral(
-        "No.,Time,Temperature (℉),Humidity (%RH),Dew Point (℉),Wet Bulb (℉)");
+    const QString celsius
+        = QStringLiteral("No.,Time,Temperature (℃),Humidity (%RH),Dew Point (℃),Wet Bulb (℃)");
+    const QString fahrenheit
+        = QStringLiteral("No.,Time,Temperature (℉),Humidity (%RH),Dew Point (℉),Wet Bulb (℉)");
     QTest::newRow("celsius") << false << false << celsius;
     QTest::newRow("fahrenheit, stored") << true << true << fahrenheit;
 }
@@ -556,11 +556,10 @@ void TestSheetExchange::csvFields_data()
     QTest::addColumn<QVector<QVariantList>>("rows");
     using Rows = QVector<QVariantList>;
     const auto ok = WorkbookReader::NoError;
-    QTest::newRow("byte-order mark, CRLF")
-        << QByteArray("\xEF\xBB\xBFNo.,Time\r\n1,a\r\n") << ok
-        << Rows {{"No.", "Time"}, {"1", "a"}};
-    QTest::newRow("LF, CR, no end") << QByteArray("a,b\nc,d\re,f") << ok
-                                    << Rows {{"a", "b"}, {"c", "d"}, {"e", "f"}};
+    QTest::newRow("byte-order mark, CRLF") << QByteArray("\xEF\xBB\xBFNo.,Time\r\n1,a\r\n") << ok
+                                           << Rows {{"No.", "Time"}, {"1", "a"}};
+    QTest::newRow("LF, CR, no end")
+        << QByteArray("a,b\nc,d\re,f") << ok << Rows {{"a", "b"}, {"c", "d"}, {"e", "f"}};
     QTest::newRow("quoted separators, quotes and line breaks")
         << QByteArray("h\n\"x,y\",\"say \"\"hi\"\"\",\"two\r\nlines\"\n") << ok
         << Rows {{"h"}, {"x,y", "say \"hi\"", "two\r\nlines"}};
@@ -580,9 +579,9 @@ void TestSheetExchange::csvFields_data()
         << QByteArray("\xEF\xBB\xBF\r\n\r\n") << WorkbookReader::NotAWorkbook << Rows();
     QTest::newRow("NUL byte") << QByteArray("a,b\n1,\0\n", 8) << WorkbookReader::NotAWorkbook
                               << Rows();
-    QTest::newRow("giant field")
-        << (QByteArray("a,\"") + QByteArray(CsvReader::maxFieldBytes + 1, 'x'))
-        << WorkbookReader::NotAWorkbook << Rows();
+    QTest::newRow("giant field") << (QByteArray("a,\"")
+                                     + QByteArray(CsvReader::maxFieldBytes + 1, 'x'))
+                                 << WorkbookReader::NotAWorkbook << Rows();
 }
 
 void TestSheetExchange::csvFields()
