@@ -46,6 +46,7 @@ private:
     bool sceneSettings();
     bool sceneDownload();
     bool sceneExport();
+    bool sceneCsvExport();
 
     QAction *action(const char *name) const;
     QWidget *child(const char *name) const;
