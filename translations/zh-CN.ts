@@ -228,8 +228,8 @@
 <context>
     <name>ReportSummary</name>
     <message>
-        <source>Name</source>
-        <translation>名称</translation>
+        <source>Item name</source>
+        <translation>项目名称</translation>
     </message>
     <message>
         <source>First reading</source>

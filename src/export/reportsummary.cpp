@@ -80,7 +80,8 @@ ReportSummary ReportSummary::of(const TableSource &table, const QString &name)
 
 QStringList ReportSummary::factLabels() const
 {
-    return {tr("Name"), tr("First reading"), tr("Last reading"), tr("Duration"), tr("Readings")};
+    return {tr("Item name"), tr("First reading"), tr("Last reading"), tr("Duration"),
+            tr("Readings")};
 }
 
 QStringList ReportSummary::factValues() const

@@ -413,7 +413,7 @@ void TstPdfReport::summaryPage_data()
     // 60 rows a second apart: temperatures 20 .. 24.9 (shown "20", "20.1" ...), humidity 40
     // .. 69, dew point and wet bulb constant.
     QTest::newRow("celsius") << 60 << false
-                             << QStringList {"Name Kitchen shelf",
+                             << QStringList {"Item name Kitchen shelf",
                                              "First reading 2024-03-05 14:07:09",
                                              "Last reading 2024-03-05 14:08:08",
                                              "Duration 00:00:59",
