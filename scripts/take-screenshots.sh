@@ -45,12 +45,15 @@ take() {
         xvfb-run -a -s "-screen 0 1280x900x24" "$driver" "$@" "$work/shots") || status=$?
     failed=$((failed + status))
 
-    # The PDF report: the top of its first page.
+    # The PDF report: its summary page whole, and the top of the reading table after it.
     if [ -f "$work/shots/report.pdf" ]; then
         local page
-        if pdftoppm -png -r 90 -f 1 -l 1 "$work/shots/report.pdf" "$work/shots/report-page"; then
+        if pdftoppm -png -r 60 -f 1 -l 2 "$work/shots/report.pdf" "$work/shots/report-page"; then
             page=$(ls "$work"/shots/report-page*.png | head -n 1)
-            convert "$page" -gravity North -crop 100%x38%+0+0 +repage -trim +repage \
+            convert "$page" -trim +repage -bordercolor white -border 14 \
+                "$work/shots/report-summary.png"
+            page=$(ls "$work"/shots/report-page*.png | sed -n 2p)
+            convert "$page" -gravity North -crop 100%x25%+0+0 +repage -trim +repage \
                 -bordercolor white -border 14 "$work/shots/report.png"
         else
             echo "FAILED report picture: the report is no readable PDF" >&2
@@ -75,7 +78,7 @@ take() {
 take "$images"
 if [ -f "$build/bin/zh-CN.qm" ]; then
     take "$images/zh" --lang zh-CN
-    # The report's headings are English in every language: one picture serves both.
+    # The reading table's headings are English in every language: one picture serves both.
     rm -f "$images/zh/report.png"
 fi
 

@@ -220,6 +220,49 @@
         <source>The report could not be completed.</source>
         <translation>报告未能生成完毕。</translation>
     </message>
+    <message>
+        <source>Summary</source>
+        <translation>概要</translation>
+    </message>
+</context>
+<context>
+    <name>ReportSummary</name>
+    <message>
+        <source>Item name</source>
+        <translation>项目名称</translation>
+    </message>
+    <message>
+        <source>First reading</source>
+        <translation>首个读数</translation>
+    </message>
+    <message>
+        <source>Last reading</source>
+        <translation>最后读数</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>持续时间</translation>
+    </message>
+    <message>
+        <source>Readings</source>
+        <translation>读数个数</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>最小值</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>最大值</translation>
+    </message>
+    <message>
+        <source>Average</source>
+        <translation>平均值</translation>
+    </message>
+    <message>
+        <source>%1 d %2</source>
+        <translation>%1 天 %2</translation>
+    </message>
 </context>
 <context>
     <name>StoreSession</name>
@@ -525,6 +568,10 @@
     <message>
         <source>Excel Files(*.xls *.xlsx)</source>
         <translation>Excel 文件(*.xls *.xlsx)</translation>
+    </message>
+    <message>
+        <source>Excel and CSV Files(*.xls *.xlsx *.csv)</source>
+        <translation>Excel 和 CSV 文件(*.xls *.xlsx *.csv)</translation>
     </message>
     <message>
         <source>Exporting the readings...</source>

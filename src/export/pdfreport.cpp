@@ -1,6 +1,7 @@
 #include "pdfreport.h"
 
 #include "meterlog.h"
+#include "reportsummary.h"
 #include "safefile.h"
 #include "tablesource.h"
 
@@ -110,6 +111,13 @@ QString PdfReport::cellText(const QVariant &value)
     }
 }
 
+void PdfReport::setSummary(const QString &name, const QVector<QImage> &charts)
+{
+    m_withSummary = true;
+    m_summaryName = name;
+    m_charts = charts;
+}
+
 int PdfReport::usedColumns() const
 {
     return std::min(TableSource::columnCount, int(m_columns.size()));
@@ -190,6 +198,15 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
 
     qCDebug(lcMeter) << "PDF report:" << m_layout.rowCount << "rows on" << m_layout.pageCount
                      << "pages of" << m_layout.rowsPerPage;
+    if (m_withSummary) {
+        paintSummaryPage(painter, m_layout, ReportSummary::of(*m_table, m_summaryName));
+        if (m_stop && m_stop()) {
+            m_stopped = true;
+            return false;
+        }
+        if (newPage && !newPage())
+            return false;
+    }
     for (int page = 0; page < m_layout.pageCount; ++page) {
         paintPage(painter, m_layout, page);
         if (m_progress)
@@ -204,6 +221,102 @@ bool PdfReport::paint(QPainter &painter, const std::function<bool()> &newPage)
     return true;
 }
 
+void PdfReport::paintFrame(QPainter &painter, const Layout &l, int page)
+{
+    const int r = l.rowHeight;
+    const int right = l.tableRight();
+    // The stamp is taken for each page, so a long report shows when each page was drawn.
+    const QString stamp = m_clock ? m_clock().toString(stampFormat) : QString();
+    const int stampWidth = int(std::ceil(m_glyphs.width(stamp)));
+    placeText(painter, m_glyphs, QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom,
+              stamp);
+
+    const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount + leadingPages());
+    const int numberWidth = int(std::ceil(m_glyphs.width(number)));
+    placeText(painter, m_glyphs, QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
+              Qt::AlignRight | Qt::AlignBottom, number);
+}
+
+void PdfReport::paintSummaryPage(QPainter &painter, const Layout &l, const ReportSummary &summary)
+{
+    const int r = l.rowHeight;
+    const int left = l.margin;
+    const int right = l.tableRight();
+    const int width = right - left;
+    paintFrame(painter, l, 0);
+
+    // The item's name in the band beside the stamp, larger and bold.
+    const QFont font = painter.font();
+    QFont title = font;
+    title.setPointSizeF(font.pointSizeF() * 1.5);
+    title.setBold(true);
+    painter.setFont(title);
+    const QString name = summary.name.isEmpty() ? tr("Summary") : summary.name;
+    const int titleWidth = width * 2 / 3;
+    painter.drawText(QRect(left, 0, titleWidth, 3 * r), Qt::AlignLeft | Qt::AlignBottom,
+                     painter.fontMetrics().elidedText(name, Qt::ElideRight, titleWidth));
+    painter.setFont(font);
+
+    // The facts, a label and a value on each line.
+    const QStringList labels = summary.factLabels();
+    const QStringList values = summary.factValues();
+    const int valueLeft = left + width / 4;
+    for (int i = 0; i < labels.size(); ++i) {
+        const int top = 4 * r + i * r;
+        painter.drawText(QRect(left, top, valueLeft - left, r), Qt::AlignLeft | Qt::AlignVCenter,
+                         labels.at(i));
+        painter.drawText(
+            QRect(valueLeft, top, right - valueLeft, r), Qt::AlignLeft | Qt::AlignVCenter,
+            painter.fontMetrics().elidedText(values.at(i), Qt::ElideRight, right - valueLeft));
+    }
+
+    // The values, ruled like the reading table: a title column and three of numbers.
+    const int tableTop = (5 + labels.size()) * r;
+    const int rows = 5;
+    const QVector<int> lefts {left, left + width * 3 / 9, left + width * 5 / 9,
+                              left + width * 7 / 9};
+    QVector<QLine> rules;
+    for (int k = 0; k <= rows; ++k)
+        rules << QLine(left, tableTop + k * r, right, tableTop + k * r);
+    for (int x : lefts)
+        rules << QLine(x, tableTop, x, tableTop + rows * r);
+    rules << QLine(right, tableTop, right, tableTop + rows * r);
+    painter.drawLines(rules);
+    for (int k = 0; k < rows; ++k) {
+        const QStringList cells = k == 0 ? ReportSummary::valueHeaders() : summary.valueRow(k - 1);
+        for (int j = 0; j < cells.size(); ++j) {
+            const int cellRight = j + 1 < lefts.size() ? lefts.at(j + 1) : right;
+            painter.drawText(QRect(lefts.at(j), tableTop + k * r, cellRight - lefts.at(j), r),
+                             Qt::AlignCenter, cells.at(j));
+        }
+    }
+
+    // The four charts in two rows of two below, each as large as its cell allows.
+    const int chartsTop = tableTop + (rows + 1) * r;
+    const int chartsBottom = l.pageNumberTop() - r / 2;
+    const int gap = r / 2;
+    const int cellWidth = (width - gap) / 2;
+    const int cellHeight = (chartsBottom - chartsTop - gap) / 2;
+    if (cellWidth <= 0 || cellHeight <= 0)
+        return;
+    for (int i = 0; i < std::min(4, int(m_charts.size())); ++i) {
+        const QImage &chart = m_charts.at(i);
+        if (chart.isNull())
+            continue;
+        const QRect cell(left + (i % 2) * (cellWidth + gap),
+                         chartsTop + (i / 2) * (cellHeight + gap), cellWidth, cellHeight);
+        // The pictures carry no title of their own: the quantity and unit above each.
+        painter.drawText(QRect(cell.x(), cell.y(), cell.width(), r), Qt::AlignCenter,
+                         summary.valueRow(i).constFirst());
+        const QRect picture = cell.adjusted(0, r, 0, 0);
+        const QSize size = chart.size().scaled(picture.size(), Qt::KeepAspectRatio);
+        const QRect target(picture.x() + (picture.width() - size.width()) / 2, picture.y(),
+                           size.width(), size.height());
+        painter.drawImage(target, chart);
+        painter.drawRect(target);
+    }
+}
+
 void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
 {
     const int r = l.rowHeight;
@@ -211,16 +324,7 @@ void PdfReport::paintPage(QPainter &painter, const Layout &l, int page)
     const int columns = l.columnLefts.size();
     const int n = l.rowsOnPage(page);
 
-    // The stamp is taken for each page, so a long report shows when each page was drawn.
-    const QString stamp = m_clock ? m_clock().toString(stampFormat) : QString();
-    const int stampWidth = int(std::ceil(m_glyphs.width(stamp)));
-    placeText(painter, m_glyphs, QRect(right - stampWidth, 0, stampWidth, 3 * r), Qt::AlignBottom,
-              stamp);
-
-    const QString number = QStringLiteral("%1/%2").arg(page + 1).arg(l.pageCount);
-    const int numberWidth = int(std::ceil(m_glyphs.width(number)));
-    placeText(painter, m_glyphs, QRect(right - numberWidth, l.pageNumberTop(), numberWidth, r),
-              Qt::AlignRight | Qt::AlignBottom, number);
+    paintFrame(painter, l, page + leadingPages());
 
     painter.drawLine(l.margin, l.headerTop(), right, l.headerTop());
     painter.drawLine(l.margin, l.rowTop(0), right, l.rowTop(0));

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QImage>
 #include <QString>
 #include <QVector>
 
@@ -16,10 +17,14 @@ class QAbstractItemModel;
 class QPagedPaintDevice;
 class QPainter;
 class QVariant;
+class ReportSummary;
 class TableSource;
 
 // The paged table report of a measurement item: a date-time stamp at the top right, a header
-// row, ruled reading rows and "page/pages" at the bottom right of every page. It paints
+// row, ruled reading rows and "page/pages" at the bottom right of every page. With a summary
+// (setSummary()) a page about the whole item comes first: its name, first and last time,
+// duration, number of readings, the smallest, largest and average value of each quantity, and
+// its four charts. It paints
 // straight from a table (a snapshot of the readings, or a table model on the model's thread)
 // onto any paint device, so it runs without the main window and on a worker thread.
 class PdfReport
@@ -81,6 +86,9 @@ public:
     void setClock(const Clock &clock) { m_clock = clock; }
     void setProgress(const Progress &progress) { m_progress = progress; }
     void setStop(const Stop &stop) { m_stop = stop; }
+    // Begins the report with the summary page of the item `name`; `charts` are the pictures of
+    // its four charts (temperature, humidity, dew point, wet bulb), drawn in that order.
+    void setSummary(const QString &name, const QVector<QImage> &charts);
     // True when the last report was ended by the stop.
     bool wasStopped() const { return m_stopped; }
 
@@ -92,6 +100,8 @@ public:
     bool paint(QPainter &painter, const std::function<bool()> &newPage);
     // Paints one page; the painter must already carry the report's font and pen.
     void paintPage(QPainter &painter, const Layout &layout, int page);
+    // Paints the summary page in the same frame (stamp and page number) as the table's pages.
+    void paintSummaryPage(QPainter &painter, const Layout &layout, const ReportSummary &summary);
 
     // Begins a painter on the device, paints every page and ends the painter.
     bool write(QPagedPaintDevice *device);
@@ -105,6 +115,10 @@ public:
 
 private:
     int usedColumns() const;
+    // The stamp at the top right and "page/pages" at the bottom right; `page` from 0 among
+    // every page of the document.
+    void paintFrame(QPainter &painter, const Layout &layout, int page);
+    int leadingPages() const { return m_withSummary ? 1 : 0; }
     // Draws a text in its cell, smaller when it would run over the cell's rules.
     void drawCellText(QPainter &painter, const QRect &cell, int flags, const QString &text);
     // Draws a text where a one-line layout aligned by `flags` in the rectangle puts it, in the
@@ -123,6 +137,9 @@ private:
     QString m_errorString;
     GlyphCache m_glyphs;
     QHash<qreal, GlyphCache> m_smallerGlyphs; // by point size
+    bool m_withSummary = false;
+    QString m_summaryName;
+    QVector<QImage> m_charts;
 };
 
 #endif // PDFREPORT_H

@@ -1,5 +1,6 @@
 #include "sheetexport.h"
 
+#include "csvexport.h"
 #include "meterlog.h"
 #include "sheetlayout.h"
 #include "tablesource.h"
@@ -139,6 +140,7 @@ SheetExport::Result SheetExport::exportTable(const TableSource &table, const QSt
             progress);
         break;
     case Csv:
+        result = CsvExport::write(table, fileName, progress);
         break;
     }
     if (result == WriteFailed)

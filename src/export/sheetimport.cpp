@@ -1,5 +1,6 @@
 #include "sheetimport.h"
 
+#include "csvreader.h"
 #include "dmmdata.h"
 #include "imydmm.h"
 #include "meterlog.h"
@@ -261,6 +262,14 @@ SheetImport::Result SheetImport::importDevice(QIODevice *device, TaskProgress *p
     Result result;
     RowConverter converter(&result, progress);
     const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(device, &converter);
+    return finish(QString(), sheet, &result);
+}
+
+SheetImport::Result SheetImport::importCsvDevice(QIODevice *device, TaskProgress *progress)
+{
+    Result result;
+    RowConverter converter(&result, progress);
+    const WorkbookReader::Sheet sheet = CsvReader::read(device, &converter);
     return finish(QString(), sheet, &result);
 }
 

@@ -63,6 +63,8 @@ public:
     static Result importFile(const QString &fileName, TaskProgress *progress = nullptr);
     // The device must be open for reading and allow seeking (a file or a buffer).
     static Result importDevice(QIODevice *device, TaskProgress *progress = nullptr);
+    // The same for a device that holds CSV text.
+    static Result importCsvDevice(QIODevice *device, TaskProgress *progress = nullptr);
     static Result convertRows(const QVector<QVariantList> &rows);
     // False when the row is too short or a cell does not read as it should.
     // `headerFahrenheit`: the header shows the temperatures in Fahrenheit.

@@ -1,11 +1,13 @@
 #include "workbookreader.h"
 
+#include "csvreader.h"
 #include "meterlog.h"
 #include "xlsreader.h"
 #include "xlsxreader.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -71,6 +73,15 @@ WorkbookReader::Sheet readXls(QIODevice *device, WorkbookReader::RowVisitor *vis
     return XlsReader::read(bytes, visitor, columns);
 }
 
+const QByteArray xlsMagic = QByteArray::fromHex("D0CF11E0A1B11AE1");
+const QByteArray xlsxMagic("PK\x03\x04");
+
+bool isWorkbook(QIODevice *device)
+{
+    const QByteArray magic = device->peek(8);
+    return magic == xlsMagic || magic.startsWith(xlsxMagic);
+}
+
 } // namespace
 
 WorkbookReader::Sheet WorkbookReader::readFirstSheet(const QString &fileName, int columns)
@@ -100,6 +111,10 @@ WorkbookReader::Sheet WorkbookReader::readFirstSheet(const QString &fileName, Ro
         sheet.error = CannotOpen;
         return sheet;
     }
+    // Text is read as CSV only under that name: a text file named as a workbook is refused.
+    if (QFileInfo(fileName).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0
+        && !isWorkbook(&file))
+        return CsvReader::read(&file, visitor, columns);
     return readFirstSheet(&file, visitor, columns);
 }
 
@@ -108,9 +123,9 @@ WorkbookReader::Sheet WorkbookReader::readFirstSheet(QIODevice *device, RowVisit
 {
     columns = std::clamp(columns, 1, maxColumns);
     const QByteArray magic = device->peek(8);
-    if (magic == QByteArray::fromHex("D0CF11E0A1B11AE1"))
+    if (magic == xlsMagic)
         return readXls(device, visitor, columns);
-    if (magic.startsWith("PK\x03\x04"))
+    if (magic.startsWith(xlsxMagic))
         return XlsxReader::read(device, visitor, columns);
     Sheet sheet;
     sheet.error = NotAWorkbook;

@@ -9,7 +9,8 @@ class QIODevice;
 
 // Reads the used range of a workbook's first worksheet (and, when the visitor asks, of the
 // worksheets after it): .xls (a BIFF8 workbook in a compound
-// file) or .xlsx, told apart by content, not by name. Both readers are our own and bounded:
+// file) or .xlsx, told apart by content, not by name. A file named ".csv" that is neither is
+// read as CSV text (CsvReader), as one worksheet. Both readers are our own and bounded:
 // a damaged or hostile file is refused as NotAWorkbook rather than read past its end, looped
 // over or allowed to take memory out of proportion to what it yields.
 //

@@ -167,8 +167,15 @@ void Widget::exportPdf()
         const auto snapshot = snapshotOfTable(task, m_activeItem, m_dataModel);
         if (!snapshot)
             return;
+        // The summary page shows the charts as the window does now; pictures are taken here,
+        // on the window's thread.
+        const QString name = m_activeItem ? m_activeItem->getName() : QString();
+        QVector<QImage> pictures;
+        for (const DMMChart *chart : charts())
+            pictures << chart->picture().toImage();
         task.runOnWorker(snapshotShare, 1.0, [&](TaskProgress &progress) {
             PdfReport report(snapshot.get());
+            report.setSummary(name, pictures);
             report.setProgress([&progress](int pagesDone, int pageCount) {
                 if (progress.total() != pageCount)
                     progress.start(pageCount);
@@ -196,16 +203,19 @@ void Widget::exportToExcel()
 {
     const QString xlsFilter = QStringLiteral("Excel File(*.xls)");
     const QString xlsxFilter = QStringLiteral("Excel Workbook(*.xlsx)");
+    const QString csvFilter = QStringLiteral("CSV File(*.csv)");
     QFileDialog dialog(this, tr("Export the datas to a excel file."), QString(),
-                       xlsFilter + QStringLiteral(";;") + xlsxFilter);
+                       xlsFilter + QStringLiteral(";;") + xlsxFilter + QStringLiteral(";;")
+                           + csvFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // A name typed without a suffix takes the chosen format's, before the dialog asks whether
     // to replace an existing file.
     dialog.setDefaultSuffix(QStringLiteral("xls"));
     connect(&dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog, xlsxFilter](const QString &filter) {
-                dialog.setDefaultSuffix(filter == xlsxFilter ? QStringLiteral("xlsx")
-                                                             : QStringLiteral("xls"));
+            [&dialog, xlsxFilter, csvFilter](const QString &filter) {
+                dialog.setDefaultSuffix(filter == xlsxFilter      ? QStringLiteral("xlsx")
+                                            : filter == csvFilter ? QStringLiteral("csv")
+                                                                  : QStringLiteral("xls"));
             });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
@@ -250,12 +260,13 @@ void Widget::on_actionImport_triggered()
 
 void Widget::importFromExcel()
 {
-    // The first filter shows every file the import reads, so that a workbook of either format
-    // is seen without changing the filter.
+    // The first filter shows every file the import reads, so that a file of any of its
+    // formats is seen without changing the filter.
     const QString fileName = QFileDialog::getOpenFileName(
         this, tr("Import the datas from a excel file."), QString(),
-        tr("Excel Files(*.xls *.xlsx)")
-            + QStringLiteral(";;Excel File(*.xls);;Excel Workbook(*.xlsx)"));
+        tr("Excel and CSV Files(*.xls *.xlsx *.csv)") + QStringLiteral(";;")
+            + tr("Excel Files(*.xls *.xlsx)")
+            + QStringLiteral(";;Excel File(*.xls);;Excel Workbook(*.xlsx);;CSV File(*.csv)"));
     if (fileName.isEmpty())
         return;
 

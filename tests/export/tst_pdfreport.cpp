@@ -1,5 +1,6 @@
 #include "pdfreport.h"
 #include "recordingdevice.h"
+#include "reportsummary.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -84,6 +85,8 @@ private slots:
     void cellText();
     void englishTitlesUnderTranslation();
     void pdfFile();
+    void summaryPage_data();
+    void summaryPage();
     void unwritableFileFails_data();
     void unwritableFileFails();
     void stoppedReportLeavesNoFile();
@@ -397,6 +400,128 @@ void TstPdfReport::pdfFile()
         ++cells;
     }
     QVERIFY(cells >= 6 * l.rowsPerPage);
+}
+
+// The summary page as pdftotext reads it, and its four charts as a rendering shows them; the
+// reading table follows on the pages after it, numbered among all pages.
+void TstPdfReport::summaryPage_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("fahrenheit");
+    QTest::addColumn<QStringList>("lines"); // each line of the page's text, blanks squeezed
+
+    // 60 rows a second apart: temperatures 20 .. 24.9 (shown "20", "20.1" ...), humidity 40
+    // .. 69, dew point and wet bulb constant.
+    QTest::newRow("celsius") << 60 << false
+                             << QStringList {"Item name Kitchen shelf",
+                                             "First reading 2024-03-05 14:07:09",
+                                             "Last reading 2024-03-05 14:08:08",
+                                             "Duration 00:00:59",
+                                             "Readings 60",
+                                             "Minimum Maximum Average",
+                                             "Temperature (℃) 20.0 24.9 22.12",
+                                             "Humidity (%RH) 40 69 54.5",
+                                             "Dew Point (℃) 12.3 12.3 12.30",
+                                             "Wet Bulb (℃) 15.6 15.6 15.60"};
+    // Over a day (the last reading a day later); the unit follows the table.
+    QTest::newRow("fahrenheit, a day and more")
+        << 3 << true << QStringList {"Last reading 2024-03-06 15:08:10",
+                                     "Duration 1 d 01:01:01",
+                                     "Readings 3",
+                                     "Temperature (℉) 20.0 20.2 20.10",
+                                     "Humidity (%RH) 40 42 41.0",
+                                     "Dew Point (℉) 12.3 12.3 12.30"};
+}
+
+void TstPdfReport::summaryPage()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, fahrenheit);
+    QFETCH(QStringList, lines);
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()
+        || QStandardPaths::findExecutable("pdftoppm").isEmpty())
+        QSKIP("poppler's pdftotext and pdftoppm are not installed");
+
+    QStandardItemModel model;
+    fillModel(model, rows);
+    if (fahrenheit) {
+        model.setData(model.index(rows - 1, 1), QStringLiteral("2024-03-06 15:08:10"));
+        for (int row = 0; row < rows; ++row) {
+            for (int column : {2, 4, 5}) {
+                const QModelIndex index = model.index(row, column);
+                model.setData(index, model.data(index).toString().replace("℃", "℉"));
+            }
+        }
+    }
+    // Four charts, each of one colour, to be found again on the rendered page.
+    const QVector<QColor> colours {Qt::red, Qt::green, Qt::blue, Qt::magenta};
+    QVector<QImage> charts;
+    for (const QColor &colour : colours) {
+        QImage chart(710, 400, QImage::Format_RGB32);
+        chart.fill(colour);
+        charts << chart;
+    }
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString fileName = dir.filePath("summary.pdf");
+    PdfReport report(&model);
+    report.setSummary(QStringLiteral("Kitchen shelf"), charts);
+    QVERIFY2(report.writeFile(fileName), qPrintable(report.errorString()));
+    const int pages = report.layout().pageCount + 1;
+
+    QStringList text;
+    for (QString line : runTool("pdftotext", {"-layout", "-f", "1", "-l", "1", fileName, "-"})
+                            .split(QLatin1Char('\n'))) {
+        line = line.simplified();
+        if (!line.isEmpty())
+            text << line;
+    }
+    for (const QString &line : lines)
+        QVERIFY2(text.contains(line),
+                 qPrintable(line + QStringLiteral(" not in:\n") + text.join('\n')));
+    // The name heads the page, level with the stamp.
+    QVERIFY(!text.isEmpty() && text.first().startsWith(QStringLiteral("Kitchen shelf 20")));
+    QVERIFY(text.contains(QStringLiteral("1/%1").arg(pages)));
+    // The table begins on the second page, its rows from the first reading on.
+    const QString second = runTool("pdftotext", {"-layout", "-f", "2", "-l", "2", fileName, "-"});
+    QVERIFY(second.contains("Wet Bulb"));
+    QVERIFY(second.contains("2024-03-05 14:07:09"));
+    QVERIFY(second.contains(QStringLiteral("2/%1").arg(pages)));
+    const QString last = runTool(
+        "pdftotext", {"-f", QString::number(pages), "-l", QString::number(pages), fileName, "-"});
+    QVERIFY(last.contains(QStringLiteral("%1/%1").arg(pages)));
+
+    // The charts: each colour covers a good part of its quarter of the lower page, in order.
+    runTool(
+        "pdftoppm",
+        {"-png", "-r", "30", "-f", "1", "-l", "1", "-singlefile", fileName, dir.filePath("page")});
+    const QImage page(dir.filePath("page.png"));
+    QVERIFY(!page.isNull());
+    QVector<QPoint> centres(colours.size());
+    for (int i = 0; i < colours.size(); ++i) {
+        int count = 0;
+        qint64 sx = 0;
+        qint64 sy = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor c = page.pixelColor(x, y);
+                if (qAbs(c.red() - colours.at(i).red()) < 40
+                    && qAbs(c.green() - colours.at(i).green()) < 40
+                    && qAbs(c.blue() - colours.at(i).blue()) < 40) {
+                    ++count;
+                    sx += x;
+                    sy += y;
+                }
+            }
+        }
+        QVERIFY2(count > page.width() * page.height() / 40, qPrintable(colours.at(i).name()));
+        centres[i] = QPoint(int(sx / count), int(sy / count));
+        QVERIFY(centres[i].y() > page.height() / 3);
+    }
+    // Two rows of two: temperature and humidity above, dew point and wet bulb below.
+    QVERIFY(centres[0].x() < centres[1].x() && centres[2].x() < centres[3].x());
+    QVERIFY(centres[0].y() < centres[2].y() && centres[1].y() < centres[3].y());
 }
 
 void TstPdfReport::unwritableFileFails_data()

@@ -70,7 +70,8 @@ int reportRowsPerPage()
 int reportPagesFor(int readings)
 {
     const int perPage = reportRowsPerPage();
-    return (readings + perPage - 1) / perPage;
+    // The summary page, then the reading table.
+    return 1 + (readings + perPage - 1) / perPage;
 }
 
 // With EXPORT_TEST_KEEP set, the written files stay for a look.
@@ -318,8 +319,9 @@ void TestExportCommand::pdfReport_data()
 
     const int perPage = reportRowsPerPage();
     QVERIFY(perPage > 1);
-    QTest::newRow("one reading") << 1 << 1;
-    QTest::newRow("one page and a row") << perPage + 1 << 2;
+    // The summary page comes first.
+    QTest::newRow("one reading") << 1 << 2;
+    QTest::newRow("one page and a row") << perPage + 1 << 3;
 }
 
 void TestExportCommand::pdfReport()

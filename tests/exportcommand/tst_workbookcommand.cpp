@@ -84,6 +84,7 @@ QByteArray fileStart(const QString &fileName)
 
 const QByteArray compoundFileMagic("\xD0\xCF\x11\xE0", 4);
 const QByteArray zipMagic("PK\x03\x04", 4);
+const QByteArray csvMagic("\xEF\xBB\xBFN", 4);
 
 } // namespace
 
@@ -122,7 +123,7 @@ void TestWorkbookCommand::roundTrip_data()
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<int>("unit"); // -1: no parameter record yet, so no unit text
 
-    for (const char *suffix : {"xls", "xlsx"}) {
+    for (const char *suffix : {"xls", "xlsx", "csv"}) {
         QTest::addRow("%s, Celsius", suffix) << QString(suffix) << 0;
         QTest::addRow("%s, Fahrenheit", suffix) << QString(suffix) << 1;
         QTest::addRow("%s, before any parameter record", suffix) << QString(suffix) << -1;
@@ -148,7 +149,10 @@ void TestWorkbookCommand::roundTrip()
     QCOMPARE(told.text, exportedText);
     QCOMPARE(told.icon, QMessageBox::Information);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(fileStart(fileName), suffix == QLatin1String("xls") ? compoundFileMagic : zipMagic);
+    QCOMPARE(fileStart(fileName),
+             suffix == QLatin1String("xls")        ? compoundFileMagic
+                 : suffix == QLatin1String("xlsx") ? zipMagic
+                                                   : csvMagic);
 
     bool treeEnabled = false;
     QCOMPARE(importWorkbook(window.get(), fileName, 1, &treeEnabled), QStringList {importedText});
@@ -184,6 +188,7 @@ void TestWorkbookCommand::suffixFromTheChosenFilter_data()
 
     QTest::newRow("Excel File") << 0 << "run.xls" << compoundFileMagic;
     QTest::newRow("Excel Workbook") << 1 << "run.xlsx" << zipMagic;
+    QTest::newRow("CSV File") << 2 << "run.csv" << csvMagic;
 }
 
 void TestWorkbookCommand::suffixFromTheChosenFilter()
@@ -214,7 +219,8 @@ void TestWorkbookCommand::suffixFromTheChosenFilter()
     action(window.get(), "actionExport")->trigger();
     QVERIFY(modals.verify());
 
-    QCOMPARE(filters, (QStringList {"Excel File(*.xls)", "Excel Workbook(*.xlsx)"}));
+    QCOMPARE(filters,
+             (QStringList {"Excel File(*.xls)", "Excel Workbook(*.xlsx)", "CSV File(*.csv)"}));
     QCOMPARE(modals.last().text, exportedText);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {written});
     QCOMPARE(fileStart(dir.filePath(written)), magic);
@@ -381,10 +387,10 @@ void TestWorkbookCommand::importFilters()
     auto window = makeTestWindow();
     action(window.get(), "actionImport")->trigger();
     QVERIFY(modals.verify());
-    // Both formats are shown at first; the single-format filters follow.
-    QCOMPARE(
-        filters,
-        (QStringList {"Excel Files(*.xls *.xlsx)", "Excel File(*.xls)", "Excel Workbook(*.xlsx)"}));
+    // Every format is shown at first; the narrower filters follow.
+    QCOMPARE(filters,
+             (QStringList {"Excel and CSV Files(*.xls *.xlsx *.csv)", "Excel Files(*.xls *.xlsx)",
+                           "Excel File(*.xls)", "Excel Workbook(*.xlsx)", "CSV File(*.csv)"}));
 }
 
 // Cancel while a long workbook is read: no item, no message, the window as it was.

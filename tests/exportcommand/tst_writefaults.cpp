@@ -152,7 +152,7 @@ void TestWriteFaults::exportUnderFault_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<Fault>("fault");
-    for (const char *kind : {"xls", "xlsx", "pdf", "jpg"}) {
+    for (const char *kind : {"xls", "xlsx", "csv", "pdf", "jpg"}) {
         QTest::addRow("%s, full disk", kind) << QString(kind) << Fault::FullDisk;
         QTest::addRow("%s, full temporary folder", kind)
             << QString(kind) << Fault::FullTemporaryFolder;

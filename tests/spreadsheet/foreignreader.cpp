@@ -95,3 +95,25 @@ QString ForeignReader::libreOfficeCsv(const QString &fileName, QString *error)
     }
     return QString::fromUtf8(csv.readAll());
 }
+
+QString ForeignReader::libreOfficeWorkbook(const QString &csvFile, const QString &folder,
+                                           QString *error)
+{
+    QTemporaryDir dir;
+    QProcess process;
+    // Comma, quote, UTF-8, from the first line: the file's own layout.
+    process.start(
+        libreOffice(),
+        {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+         QStringLiteral("--headless"), QStringLiteral("--infilter=CSV:44,34,76,1"),
+         QStringLiteral("--convert-to"), QStringLiteral("xlsx"), QStringLiteral("--outdir"), folder,
+         csvFile});
+    const QString workbook
+        = QDir(folder).filePath(QFileInfo(csvFile).completeBaseName() + QStringLiteral(".xlsx"));
+    if (!process.waitForFinished(180000) || process.exitCode() != 0
+        || !QFileInfo::exists(workbook)) {
+        *error = QString::fromUtf8(process.readAllStandardError());
+        return QString();
+    }
+    return workbook;
+}

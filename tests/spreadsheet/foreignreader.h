@@ -22,6 +22,10 @@ public:
     static QString libreOffice();
     // The first worksheet converted to CSV text by LibreOffice; empty on failure.
     static QString libreOfficeCsv(const QString &fileName, QString *error);
+    // A UTF-8 CSV file opened by LibreOffice and saved as an .xlsx workbook in `folder`; the
+    // workbook's path, or empty on failure.
+    static QString libreOfficeWorkbook(const QString &csvFile, const QString &folder,
+                                       QString *error);
 
 private:
     static QJsonObject run(const QStringList &arguments, QString *error);

@@ -1,6 +1,7 @@
 // The workbook exchange: what our files hold as other readers see them, what our import
 // makes of our files and of files other programs wrote, and the rows it must not accept.
 #include "cfbwriter.h"
+#include "csvreader.h"
 #include "foreignreader.h"
 #include "readingtable.h"
 #include "sheetexport.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -33,8 +35,44 @@ const QDateTime start(QDate(2024, 3, 5), QTime(14, 7, 9));
 
 QString suffix(SheetExport::Format format)
 {
-    return format == SheetExport::Xls ? QStringLiteral(".xls") : QStringLiteral(".xlsx");
+    switch (format) {
+    case SheetExport::Xls:
+        return QStringLiteral(".xls");
+    case SheetExport::Xlsx:
+        return QStringLiteral(".xlsx");
+    case SheetExport::Csv:
+        break;
+    }
+    return QStringLiteral(".csv");
 }
+
+// A CSV file of ours as a spreadsheet program with a decimal comma saves it: semicolons
+// between the fields, commas in the numbers, no byte-order mark.
+QByteArray withSemicolons(QByteArray csv)
+{
+    if (csv.startsWith("\xEF\xBB\xBF"))
+        csv.remove(0, 3);
+    csv.replace(',', ';');
+    csv.replace('.', ',');
+    // The header's "No." keeps its dot.
+    csv.replace("No,;", "No.;");
+    return csv;
+}
+
+// The default locale for the rest of a test.
+class DefaultLocale
+{
+public:
+    explicit DefaultLocale(const QString &name)
+    {
+        if (!name.isEmpty())
+            QLocale::setDefault(QLocale(name));
+    }
+    ~DefaultLocale() { QLocale::setDefault(m_old); }
+
+private:
+    QLocale m_old;
+};
 
 QString fixture(const QString &name)
 {
@@ -162,6 +200,10 @@ private slots:
     void unicodeTexts();
     void layoutSeenByLibreOffice_data();
     void layoutSeenByLibreOffice();
+    void csvSeenByOtherReaders_data();
+    void csvSeenByOtherReaders();
+    void csvFields_data();
+    void csvFields();
     void exportFailure_data();
     void exportFailure();
     void continuationSheets_data();
@@ -214,13 +256,27 @@ void TestSheetExchange::roundTrip_data()
     QTest::addColumn<SheetExport::Format>("format");
     QTest::addColumn<bool>("stored");
     QTest::addColumn<bool>("fahrenheit");
-    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
-        const QByteArray f = format == SheetExport::Xls ? "xls" : "xlsx";
-        QTest::newRow(f + " live") << format << false << false;
-        QTest::newRow(f + " stored") << format << true << false;
-        QTest::newRow(f + " fahrenheit") << format << false << true;
-        QTest::newRow(f + " stored fahrenheit") << format << true << true;
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("semicolons");
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx, SheetExport::Csv}) {
+        const QByteArray f = suffix(format).mid(1).toLatin1();
+        QTest::newRow(f + " live") << format << false << false << QString() << false;
+        QTest::newRow(f + " stored") << format << true << false << QString() << false;
+        QTest::newRow(f + " fahrenheit") << format << false << true << QString() << false;
+        QTest::newRow(f + " stored fahrenheit") << format << true << true << QString() << false;
     }
+    // Written where numbers have a decimal comma, the file keeps the dot.
+    for (const char *locale : {"de_DE", "fr_FR"}) {
+        QTest::newRow(QByteArray("csv in ") + locale)
+            << SheetExport::Csv << false << false << QString::fromLatin1(locale) << false;
+        QTest::newRow(QByteArray("csv fahrenheit in ") + locale)
+            << SheetExport::Csv << true << true << QString::fromLatin1(locale) << false;
+    }
+    // Saved again by a spreadsheet program with decimal commas.
+    QTest::newRow("csv with semicolons")
+        << SheetExport::Csv << false << false << QStringLiteral("de_DE") << true;
+    QTest::newRow("csv with semicolons, fahrenheit")
+        << SheetExport::Csv << true << true << QString() << true;
 }
 
 void TestSheetExchange::roundTrip()
@@ -228,6 +284,9 @@ void TestSheetExchange::roundTrip()
     QFETCH(SheetExport::Format, format);
     QFETCH(bool, stored);
     QFETCH(bool, fahrenheit);
+    QFETCH(QString, locale);
+    QFETCH(bool, semicolons);
+    const DefaultLocale inLocale(locale);
     QVector<ReadingTable::Reading> readings = ReadingTable::sample(300, start);
     for (int i = 0; i < readings.size(); ++i)
         readings[i].storeIndex = 57 + 3 * i;
@@ -235,6 +294,13 @@ void TestSheetExchange::roundTrip()
     const QString file = m_dir.filePath(QStringLiteral("round") + suffix(format));
 
     QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+    if (semicolons) {
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadWrite));
+        const QByteArray changed = withSemicolons(csv.readAll());
+        QVERIFY(csv.resize(0));
+        QCOMPARE(csv.write(changed), qint64(changed.size()));
+    }
     const SheetImport::Result result = SheetImport::importFile(file);
     QCOMPARE(result.error, WorkbookReader::NoError);
     QCOMPARE(result.skippedRows, 0);
@@ -408,12 +474,144 @@ void TestSheetExchange::layoutSeenByLibreOffice()
     }
 }
 
+// Our CSV file as Python's csv module and LibreOffice read it: the header with the unit shown,
+// the times, and every value a number with a dot, also where the locale has a decimal comma.
+void TestSheetExchange::csvSeenByOtherReaders_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("fahrenheit");
+    QTest::addColumn<QString>("header");
+    const QString celsius
+        = QStringLiteral("No.,Time,Temperature (℃),Humidity (%RH),Dew Point (℃),Wet Bulb (℃)");
+    const QString fahrenheit
+        = QStringLiteral("No.,Time,Temperature (℉),Humidity (%RH),Dew Point (℉),Wet Bulb (℉)");
+    QTest::newRow("celsius") << false << false << celsius;
+    QTest::newRow("fahrenheit, stored") << true << true << fahrenheit;
+}
+
+void TestSheetExchange::csvSeenByOtherReaders()
+{
+    QFETCH(bool, stored);
+    QFETCH(bool, fahrenheit);
+    QFETCH(QString, header);
+    const DefaultLocale inLocale(QStringLiteral("de_DE"));
+    const ReadingTable table(ReadingTable::sample(10, start), stored, fahrenheit);
+    const QString file = m_dir.filePath(QStringLiteral("others.csv"));
+    QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
+
+    // Each row as the table shows it, the numbers without their units.
+    QStringList want {header};
+    for (int row = 0; row < 10; ++row) {
+        QStringList fields;
+        for (int column = 0; column < 6; ++column) {
+            QString text = table.data(table.index(row, column)).toString();
+            if (column == 1 && stored)
+                text += QStringLiteral(":00");
+            fields << (column >= 2 ? text.section(QLatin1Char(' '), 0, 0) : text);
+        }
+        want << fields.join(QLatin1Char(','));
+    }
+
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, sys\n"
+                                 "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                 "    rows = list(csv.reader(f))\n"
+                                 "for r in rows[1:]:\n"
+                                 "    [float(v) for v in r[2:]]\n"
+                                 "sys.stdout.buffer.write('\\n'.join(','.join(r) for r in "
+                                 "rows).encode())\n"),
+                  file});
+    if (!python.waitForStarted())
+        QSKIP("no Python here");
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n')), want);
+
+    // LibreOffice finds numbers and times in it: saved as a workbook, it reads back the same.
+    if (ForeignReader::libreOffice().isEmpty())
+        QSKIP("LibreOffice is not installed");
+    QString error;
+    const QString workbook = ForeignReader::libreOfficeWorkbook(file, m_dir.path(), &error);
+    QVERIFY2(!workbook.isEmpty(), qPrintable(error));
+    const SheetImport::Result ours = SheetImport::importFile(file);
+    const SheetImport::Result office = SheetImport::importFile(workbook);
+    QCOMPARE(office.error, WorkbookReader::NoError);
+    QCOMPARE(office.skippedRows, 0);
+    QCOMPARE(office.readings.size(), 10);
+    for (int row = 0; row < 10; ++row) {
+        const ImportedReading &want = ours.readings.at(row);
+        compareReading(office.readings.at(row), want.storeIndex, want.time,
+                       QVector<double>(want.values.cbegin(), want.values.cend()));
+    }
+}
+
+// What the CSV reader makes of the fields of a file: quotes, line ends, separators, and the
+// files it refuses.
+void TestSheetExchange::csvFields_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<WorkbookReader::Error>("error");
+    QTest::addColumn<QVector<QVariantList>>("rows");
+    using Rows = QVector<QVariantList>;
+    const auto ok = WorkbookReader::NoError;
+    QTest::newRow("byte-order mark, CRLF") << QByteArray("\xEF\xBB\xBFNo.,Time\r\n1,a\r\n") << ok
+                                           << Rows {{"No.", "Time"}, {"1", "a"}};
+    QTest::newRow("LF, CR, no end")
+        << QByteArray("a,b\nc,d\re,f") << ok << Rows {{"a", "b"}, {"c", "d"}, {"e", "f"}};
+    QTest::newRow("quoted separators, quotes and line breaks")
+        << QByteArray("h\n\"x,y\",\"say \"\"hi\"\"\",\"two\r\nlines\"\n") << ok
+        << Rows {{"h"}, {"x,y", "say \"hi\"", "two\r\nlines"}};
+    QTest::newRow("empty fields and lines")
+        << QByteArray("a,,c\n\n,,\n,b\n") << ok
+        << Rows {{"a", QVariant(), "c"}, {}, {}, {QVariant(), "b"}};
+    QTest::newRow("semicolons, decimal commas")
+        << QByteArray("No.;T (℃);x\n1;-23,4;1,2,3\n") << ok
+        << Rows {{"No.", "T (℃)", "x"}, {"1", "-23.4", "1,2,3"}};
+    QTest::newRow("commas win a tie") << QByteArray("a;b,c\n") << ok << Rows {{"a;b", "c"}};
+    QTest::newRow("only the first columns")
+        << QByteArray("1,2,3,4,5,6,7,8\n1,2,3,4,5,6,,\n") << ok
+        << Rows {{"1", "2", "3", "4", "5", "6"}, {"1", "2", "3", "4", "5", "6"}};
+    QTest::newRow("unclosed quote") << QByteArray("a,\"b\nc") << ok << Rows {{"a", "b\nc"}};
+    QTest::newRow("empty") << QByteArray() << WorkbookReader::NotAWorkbook << Rows();
+    QTest::newRow("blank lines only")
+        << QByteArray("\xEF\xBB\xBF\r\n\r\n") << WorkbookReader::NotAWorkbook << Rows();
+    QTest::newRow("NUL byte") << QByteArray("a,b\n1,\0\n", 8) << WorkbookReader::NotAWorkbook
+                              << Rows();
+    QTest::newRow("giant field") << (QByteArray("a,\"")
+                                     + QByteArray(CsvReader::maxFieldBytes + 1, 'x'))
+                                 << WorkbookReader::NotAWorkbook << Rows();
+}
+
+void TestSheetExchange::csvFields()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(WorkbookReader::Error, error);
+    QFETCH(QVector<QVariantList>, rows);
+    const QString file = m_dir.filePath(QStringLiteral("fields.csv"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(bytes), qint64(bytes.size()));
+    }
+    const WorkbookReader::Sheet sheet = WorkbookReader::readFirstSheet(file);
+    QCOMPARE(sheet.error, error);
+    QCOMPARE(sheet.rows, rows);
+    // Under another name the same text is no workbook.
+    const QString renamed = m_dir.filePath(QStringLiteral("fields.xlsx"));
+    QFile::remove(renamed);
+    QVERIFY(QFile::rename(file, renamed));
+    QCOMPARE(WorkbookReader::readFirstSheet(renamed).error, WorkbookReader::NotAWorkbook);
+}
+
 // A file that cannot be written is a failure, and an older file of that name stays as it was.
 void TestSheetExchange::exportFailure_data()
 {
     QTest::addColumn<SheetExport::Format>("format");
     QTest::newRow("xls") << SheetExport::Xls;
     QTest::newRow("xlsx") << SheetExport::Xlsx;
+    QTest::newRow("csv") << SheetExport::Csv;
 }
 
 void TestSheetExchange::exportFailure()
@@ -568,6 +766,7 @@ void TestSheetExchange::exportStops_data()
     QTest::newRow("xls, first sheet") << SheetExport::Xls << 2000;
     QTest::newRow("xls, third sheet") << SheetExport::Xls << 9000;
     QTest::newRow("xlsx") << SheetExport::Xlsx << 2000;
+    QTest::newRow("csv") << SheetExport::Csv << 7000;
 }
 
 void TestSheetExchange::exportStops()
@@ -600,7 +799,7 @@ void TestSheetExchange::exportStops()
 void TestSheetExchange::importStops()
 {
     const ReadingTable table(ReadingTable::sample(3000, start), false, false);
-    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx}) {
+    for (SheetExport::Format format : {SheetExport::Xls, SheetExport::Xlsx, SheetExport::Csv}) {
         const QString file = m_dir.filePath(QStringLiteral("stopped") + suffix(format));
         QCOMPARE(SheetExport::exportModel(&table, file), SheetExport::Success);
         TaskProgress progress;

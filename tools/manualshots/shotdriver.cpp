@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -96,6 +97,7 @@ int ShotDriver::run(const QString &outputDir)
         {QStringLiteral("chart extras"), [this] { return sceneChartExtras(); }},
         {QStringLiteral("download"), [this] { return sceneDownload(); }},
         {QStringLiteral("export"), [this] { return sceneExport(); }},
+        {QStringLiteral("csv export"), [this] { return sceneCsvExport(); }},
     };
     QTextStream out(stdout);
     int failed = 0;
@@ -573,5 +575,50 @@ bool ShotDriver::sceneExport()
     QFile written(report);
     if (!written.open(QIODevice::ReadOnly) || !written.read(5).startsWith("%PDF-"))
         fail(QStringLiteral("no PDF report written"));
+    return done;
+}
+
+// The table saved as CSV: the file dialog with that type chosen.
+bool ShotDriver::sceneCsvExport()
+{
+    const QString table = m_out.filePath(QStringLiteral("readings.csv"));
+    QFile::remove(table);
+    expectModals(
+        {{"dlgExport",
+          [this](QWidget *dialog) {
+              if (auto *rows = dialog->findChild<QRadioButton *>(QStringLiteral("rbTable")))
+                  click(rows, QPoint(8, rows->height() / 2));
+              pressButton(dialog, QDialogButtonBox::AcceptRole);
+          }},
+         {"QFileDialog",
+          [this, table](QWidget *dialog) {
+              auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+              auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+              if (!name || !types) {
+                  fail(QStringLiteral("no file name or type field in the file dialog"));
+                  return;
+              }
+              // As a user picks the type: with the keyboard on the type box.
+              types->setFocus();
+              while (types->currentIndex() + 1 < types->count())
+                  QTest::keyClick(types, Qt::Key_Down);
+              name->setFocus();
+              name->selectAll();
+              QTest::keyClicks(name, QStringLiteral("readings"));
+              QTest::qWait(200);
+              save(dialog, QStringLiteral("export-csv"));
+              name->selectAll();
+              QTest::keyClicks(name, table);
+              QTest::keyClick(name, Qt::Key_Return);
+          }},
+         {"QMessageBox", [](QWidget *box) { pressButton(box, QDialogButtonBox::AcceptRole); }}});
+    if (!trigger("actionExport"))
+        return false;
+    const bool done = QTest::qWaitFor([this] { return modalsDone(); }, 20000);
+    QFile written(table);
+    if (!written.open(QIODevice::ReadOnly) || !written.read(3).startsWith("\xEF\xBB\xBF"))
+        fail(QStringLiteral("no CSV file written"));
+    written.close();
+    QFile::remove(table);
     return done;
 }

@@ -50,6 +50,7 @@ private:
     bool writeTemperatureLimits(double low, double high, double *oldLow, double *oldHigh);
     bool sceneDownload();
     bool sceneExport();
+    bool sceneCsvExport();
 
     QAction *action(const char *name) const;
     QWidget *child(const char *name) const;
