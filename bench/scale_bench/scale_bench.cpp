@@ -29,6 +29,7 @@
 #include "itemseries.h"
 #endif
 #include "sheetexport.h"
+#include "startup.h"
 #include "tvitemmodel.h"
 #include "widget.h"
 
@@ -672,6 +673,8 @@ int main(int argc, char *argv[])
     // own accord: the benchmark feeds them.
     qputenv("METER_SIM_PORT", "virtual");
     qputenv("METER_SIM_INTERVAL_MS", "3600000");
+    // As the application does at start.
+    readLocalTimeZoneOnce();
     QApplication app(argc, argv);
 
     int runs = 3;

@@ -16,6 +16,7 @@ int main(int argc, char *argv[])
     if (!guard.isFirstInstance())
         return 0;
 
+    readLocalTimeZoneOnce();
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/image/app.png")));
     // Lets desktop shells match the window to the installed menu entry and its icon.

@@ -6,8 +6,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include <ctime>
 
 QString readOptionLanguage()
 {
@@ -51,4 +54,18 @@ TranslationSetup installTranslations(QCoreApplication &app, const QString &langu
         qCWarning(lcMeter) << "translation not loaded:" << setup.fileName << "application"
                            << setup.appLoaded << "toolkit" << setup.toolkitLoaded;
     return setup;
+}
+
+bool readLocalTimeZoneOnce()
+{
+#ifdef Q_OS_UNIX
+    const QString zoneFile = QStringLiteral("/etc/localtime");
+    if (qEnvironmentVariableIsSet("TZ") || !QFileInfo::exists(zoneFile))
+        return false;
+    qputenv("TZ", ":" + QFile::encodeName(zoneFile));
+    tzset();
+    return true;
+#else
+    return false;
+#endif
 }

@@ -29,4 +29,11 @@ struct TranslationSetup
 TranslationSetup installTranslations(QCoreApplication &app, const QString &language,
                                      QTranslator &appTranslator, QTranslator &toolkitTranslator);
 
+// Every conversion to or from local time makes the C library look at the system's zone file
+// again (a stat call each time) unless TZ names the zone, and a million readings make a million
+// conversions. When TZ is not set and the system has /etc/localtime, TZ is pointed at that
+// file, so it is read once; the zone and every local time stay as they were. A change of the
+// system's zone is then seen at the next start. True when TZ was set here.
+bool readLocalTimeZoneOnce();
+
 #endif // STARTUP_H

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+
+#include <ctime>
 
 class TestStartup : public QObject
 {
@@ -22,6 +25,7 @@ private slots:
     void installTranslations_data();
     void installTranslations();
     void translationsFollowWorkingDirectory();
+    void localTimeZoneReadOnce();
 
 private:
     static bool writeFile(const QString &path, const QByteArray &bytes);
@@ -224,6 +228,44 @@ void TestStartup::translationsFollowWorkingDirectory()
     QVERIFY(beside.contains(QStringLiteral("hello=你好")));
     QVERIFY(beside.contains(QStringLiteral("toolkit=取消")));
     QVERIFY(beside.contains(QStringLiteral("locale=zh_CN")));
+}
+
+// Local times mean the same before and after TZ points at the system's zone file, summer and
+// winter; a TZ the user set is left alone.
+void TestStartup::localTimeZoneReadOnce()
+{
+    if (!QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        QSKIP("the system has no /etc/localtime");
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    const QByteArray old = qgetenv("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (had)
+            qputenv("TZ", old);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
+    const QVector<QDateTime> wallClock {QDateTime(QDate(2024, 1, 15), QTime(12, 0)),
+                                        QDateTime(QDate(2024, 7, 15), QTime(12, 0)),
+                                        QDateTime(QDate(2024, 3, 31), QTime(3, 30))};
+    qunsetenv("TZ");
+    tzset();
+    QVector<qint64> before;
+    for (const QDateTime &t : wallClock)
+        before << QDateTime(t.date(), t.time()).toMSecsSinceEpoch();
+
+    QVERIFY(readLocalTimeZoneOnce());
+    QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
+    for (int i = 0; i < wallClock.size(); ++i) {
+        const QDateTime t(wallClock[i].date(), wallClock[i].time());
+        QCOMPARE(t.toMSecsSinceEpoch(), before[i]);
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(before[i]).toString(Qt::ISODate),
+                 t.toString(Qt::ISODate));
+    }
+
+    qputenv("TZ", "America/New_York");
+    QVERIFY(!readLocalTimeZoneOnce());
+    QCOMPARE(qgetenv("TZ"), QByteArray("America/New_York"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
