@@ -1,3 +1,4 @@
+#include "countingdmm.h"
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "imydmm.h"
@@ -6,32 +7,6 @@
 #include <QColor>
 #include <QSignalSpy>
 #include <QtTest>
-
-// Converts like a meter would: Fahrenheit for every channel but humidity, one decimal.
-class FakeDmm : public IMyDmm
-{
-public:
-    void setDateTime(QDateTime) override { }
-    bool requestStoreCount() override { return true; }
-    bool downloadStore() override { return true; }
-    void reservedCommand3() override { }
-    DmmValue convertValue(const DmmValue &value, int channel, int unit) override
-    {
-        ++calls;
-        DmmValue out = value;
-        if (unit == 1 && channel != 1)
-            out.value = value.value * 1.8 + 32;
-        out.text = QString::number(out.value, 'f', 1);
-        return out;
-    }
-    DmmValue makeValue(double value, int, int) override { return {3, value, QString()}; }
-    void reservedCommand6() override { }
-    bool writeParam(DmmParam *) override { return true; }
-    bool readParam() override { return true; }
-    QObject *object() override { return nullptr; }
-
-    int calls = 0;
-};
 
 static DmmData *reading(double base, QObject *parent)
 {
@@ -146,7 +121,7 @@ void TstDataModel::valueCells()
     QFETCH(QString, unitText);
     QFETCH(QString, expected);
     QObject owner;
-    FakeDmm dmm;
+    CountingDmm dmm;
     const DmmData *r = reading(25.0, &owner);
     QCOMPARE(DataModel::cellText(r, 0, column, &dmm, unit, unitText).toString(), expected);
     // Nothing is cached: a second look converts again.

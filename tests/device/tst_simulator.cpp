@@ -2,6 +2,7 @@
 #include "dmmparam.h"
 #include "idmm.h"
 #include "imydmm.h"
+#include "localzone.h"
 #include "pluginloader.h"
 #include "serialdeviceinf.h"
 #include "serialrs232virinf.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <ctime>
 #include <functional>
+#include <optional>
 
 // The simulated meter as the application meets it: loaded from the runtime folder's Lib/,
 // signals connected by their string signatures with the automatic connection type. The same
@@ -508,23 +510,10 @@ void TestSimulator::download()
     qputenv("METER_SIM_INTERVAL_MS", "20");
     if (!zone.isEmpty() && !QFileInfo::exists(QStringLiteral("/usr/share/zoneinfo/") + zone))
         QSKIP("the time zone data is not installed");
-    struct ZoneGuard
-    {
-        QByteArray previous = qgetenv("TZ");
-        bool wasSet = qEnvironmentVariableIsSet("TZ");
-        ~ZoneGuard()
-        {
-            if (wasSet)
-                qputenv("TZ", previous);
-            else
-                qunsetenv("TZ");
-            tzset();
-        }
-    } zoneGuard;
-    if (!zone.isEmpty()) {
-        qputenv("TZ", zone);
-        tzset();
-    }
+    // An empty zone: the machine's own.
+    std::optional<LocalZone> local;
+    if (!zone.isEmpty())
+        local.emplace(zone);
 
     MeterProbe probe;
     attach(probe);

@@ -1,5 +1,6 @@
 // The copy of the readings an export writes from: cell for cell what the reading table
 // shows, whatever the unit, the kind of reading or the slices it is copied in.
+#include "countingdmm.h"
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "imydmm.h"
@@ -11,33 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Converts like a meter: Fahrenheit for every channel but humidity, one decimal; counts the
-// conversions it was asked for.
-class CountingDmm : public IMyDmm
-{
-public:
-    void setDateTime(QDateTime) override { }
-    bool requestStoreCount() override { return true; }
-    bool downloadStore() override { return true; }
-    void reservedCommand3() override { }
-    DmmValue convertValue(const DmmValue &value, int channel, int unit) override
-    {
-        ++calls;
-        DmmValue out = value;
-        if (unit == 1 && channel != 1)
-            out.value = value.value * 1.8 + 32;
-        out.text = QString::number(out.value, 'f', 1);
-        return out;
-    }
-    DmmValue makeValue(double value, int, int) override { return {3, value, QString()}; }
-    void reservedCommand6() override { }
-    bool writeParam(DmmParam *) override { return true; }
-    bool readParam() override { return true; }
-    QObject *object() override { return nullptr; }
-
-    int calls = 0;
-};
 
 // `count` readings with values that repeat every 7 readings; every third one a record of the
 // meter's memory.

@@ -3,6 +3,7 @@
 #include "cfbwriter.h"
 #include "csvreader.h"
 #include "foreignreader.h"
+#include "localzone.h"
 #include "readingtable.h"
 #include "sheetexport.h"
 #include "sheetimport.h"
@@ -95,31 +96,6 @@ QDateTime wallClock(int year, int month, int day, int h, int m, int s)
 {
     return QDateTime(QDate(year, month, day), QTime(h, m, s), Qt::UTC);
 }
-
-// The local time zone for the rest of a test.
-class LocalZone
-{
-public:
-    explicit LocalZone(const QByteArray &zone)
-        : m_had(qEnvironmentVariableIsSet("TZ"))
-        , m_old(qgetenv("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~LocalZone()
-    {
-        if (m_had)
-            qputenv("TZ", m_old);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_had;
-    QByteArray m_old;
-};
 
 // BIFF8 records by hand, for what our writer never writes.
 class Biff

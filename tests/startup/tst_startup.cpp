@@ -1,3 +1,4 @@
+#include "localzone.h"
 #include "startup.h"
 
 #include <QCoreApplication>
@@ -11,8 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
-
-#include <ctime>
 
 class TestStartup : public QObject
 {
@@ -236,20 +235,10 @@ void TestStartup::localTimeZoneReadOnce()
 {
     if (!QFileInfo::exists(QStringLiteral("/etc/localtime")))
         QSKIP("the system has no /etc/localtime");
-    const bool had = qEnvironmentVariableIsSet("TZ");
-    const QByteArray old = qgetenv("TZ");
-    const auto restore = qScopeGuard([&] {
-        if (had)
-            qputenv("TZ", old);
-        else
-            qunsetenv("TZ");
-        tzset();
-    });
     const QVector<QDateTime> wallClock {QDateTime(QDate(2024, 1, 15), QTime(12, 0)),
                                         QDateTime(QDate(2024, 7, 15), QTime(12, 0)),
                                         QDateTime(QDate(2024, 3, 31), QTime(3, 30))};
-    qunsetenv("TZ");
-    tzset();
+    const LocalZone machine {QByteArray()};
     QVector<qint64> before;
     for (const QDateTime &t : wallClock)
         before << QDateTime(t.date(), t.time()).toMSecsSinceEpoch();
