@@ -693,17 +693,25 @@ bool XlsWriter::writeStream(QIODevice *device, const QByteArray &globals, const 
     return written == total;
 }
 
-QByteArray XlsWriter::workbookStream() const
+qint64 XlsWriter::layOutStream(QByteArray *globals, QByteArray *current) const
 {
     quint32 textCells = 0;
-    const QByteArray current = sheetSubstream(&textCells);
+    *current = sheetSubstream(&textCells);
     QVector<int> offsetFields;
-    QByteArray globals = globalsSubstream(textCells, &offsetFields);
-    qint64 at = globals.size();
+    *globals = globalsSubstream(textCells, &offsetFields);
+    qint64 at = globals->size();
     for (int i = 0; i < offsetFields.size(); ++i) {
-        put32(globals, offsetFields.at(i), quint32(at));
-        at += i < m_closed.size() ? m_closed.at(i).size : current.size();
+        put32(*globals, offsetFields.at(i), quint32(at));
+        at += i < m_closed.size() ? m_closed.at(i).size : current->size();
     }
+    return at;
+}
+
+QByteArray XlsWriter::workbookStream() const
+{
+    QByteArray globals;
+    QByteArray current;
+    const qint64 at = layOutStream(&globals, &current);
     QByteArray stream;
     QBuffer buffer(&stream);
     buffer.open(QIODevice::WriteOnly);
@@ -721,15 +729,9 @@ QByteArray XlsWriter::fileBytes() const
 
 bool XlsWriter::save(const QString &fileName, const Progress &progress) const
 {
-    quint32 textCells = 0;
-    const QByteArray current = sheetSubstream(&textCells);
-    QVector<int> offsetFields;
-    QByteArray globals = globalsSubstream(textCells, &offsetFields);
-    qint64 at = globals.size();
-    for (int i = 0; i < offsetFields.size(); ++i) {
-        put32(globals, offsetFields.at(i), quint32(at));
-        at += i < m_closed.size() ? m_closed.at(i).size : current.size();
-    }
+    QByteArray globals;
+    QByteArray current;
+    const qint64 at = layOutStream(&globals, &current);
     if (at > maxStreamBytes)
         return false;
     if (m_spill && !m_spill->flush())

@@ -88,6 +88,9 @@ private:
     QByteArray globalsSubstream(quint32 currentTextCells, QVector<int> *sheetOffsetFields) const;
     // The current sheet's records, its stream offsets counted from its own start.
     QByteArray sheetSubstream(quint32 *textCells) const;
+    // The globals and the sheet being written, with every sheet's offset filled in; returns
+    // the size of the whole stream.
+    qint64 layOutStream(QByteArray *globals, QByteArray *current) const;
     bool keepClosed(const QByteArray &records);
     bool readClosed(const Closed &sheet, qint64 from, qint64 size, char *out) const;
     qint64 streamSize(const QByteArray &globals, const QByteArray &current) const;
