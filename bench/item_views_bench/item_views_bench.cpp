@@ -11,6 +11,7 @@
 #include "dmmdata.h"
 #include "dmmparam.h"
 #include "itemdata.h"
+#include "processmemory.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -30,22 +31,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-// Bytes handed out by malloc and not yet freed.
-double heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return double(info.uordblks) + double(info.hblkhd);
-}
-
-double residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0.0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE));
-}
 
 // CPU time of this thread: the machine may be shared, and wall-clock time then counts the
 // other processes too.

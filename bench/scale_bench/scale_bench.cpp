@@ -25,6 +25,7 @@
 #include "dmmparam.h"
 #include "idmm.h"
 #include "itemdata.h"
+#include "processmemory.h"
 #if __has_include("itemseries.h")
 #include "itemseries.h"
 #endif
@@ -87,21 +88,6 @@ private:
     double m_cpu = 0;
     QElapsedTimer m_wall;
 };
-
-double heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return double(info.uordblks) + double(info.hblkhd);
-}
-
-double residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0.0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE));
-}
 
 // Heap and resident size, with what was freed before handed back to the system first.
 struct Memory
